@@ -1,0 +1,6 @@
+#include "blockrip.hpp"
+
+int main(int argc, char** argv)
+{
+    return run_conversion(blockrip_profile, argc, argv);
+}

@@ -1,0 +1,6 @@
+#include "cinerip.hpp"
+
+int main(int argc, char** argv)
+{
+    return run_conversion(cinerip_profile, argc, argv);
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "adpcm.hpp"
+#include "console.hpp"
+#include "streams.hpp"
+#include "wav_output.hpp"
+
+#include <optional>
+#include <span>
+#include <string_view>
+
+// How an input stage ended: at the end of its input, or stopped early.
+enum class stage_outcome { finished, read_failed, write_failed, size_limit_reached };
+
+// Reads the input and hands each block it finds to pass_block.
+using input_stage_routine = stage_outcome (*)(input_stream& input, wav_output& output, predictor_state& state,
+                                              console& messages);
+
+// Everything in which the two programs differ.
+struct converter_profile {
+    std::string_view banner;         // one or two lines
+    std::string_view usage;          // printed when no input is named
+    std::string_view rate_switch;    // compared against whole arguments
+    std::string_view switch_message; // printed each time the switch is seen
+    sample_rate default_rate;
+    sample_rate switched_rate;
+    input_stage_routine input_stage;
+};
+
+// What a run came to; exit_status is the one place that turns it into the
+// process's exit status.
+enum class run_outcome { done, usage_shown, input_not_opened, output_not_created, stopped_early };
+
+[[nodiscard]] constexpr int exit_status(run_outcome outcome)
+{
+    switch (outcome) {
+    case run_outcome::done:
+        return 0;
+    case run_outcome::usage_shown:
+        return 1;
+    case run_outcome::input_not_opened:
+        return 2;
+    case run_outcome::output_not_created:
+        return 3;
+    case run_outcome::stopped_early:
+        return 4;
+    }
+    return 4;
+}
+
+// One block through the decoder into the WAV data. Empty while the stage may
+// go on; otherwise the outcome that stops it.
+[[nodiscard]] inline std::optional<stage_outcome> pass_block(const adpcm_block& block, predictor_state& state,
+                                                             wav_output& output, console& messages)
+{
+    pcm_block samples; // NOLINT(cppcoreguidelines-pro-type-member-init): decode_block fills all of it
+    decode_block(block, state, samples, messages);
+    switch (append_samples(output, samples)) {
+    case append_status::ok:
+        return std::nullopt;
+    case append_status::write_failed:
+        return stage_outcome::write_failed;
+    case append_status::size_limit_reached:
+        return stage_outcome::size_limit_reached;
+    }
+    return stage_outcome::write_failed;
+}
+
+// A whole run of a program: `arguments` is the process's argument vector, the
+// program's own name first. Returns the exit status.
+[[nodiscard]] int run_conversion(const converter_profile& profile, std::span<const char* const> arguments,
+                                 console& messages);
+
+// The same on standard output.
+[[nodiscard]] int run_conversion(const converter_profile& profile, int argc, const char* const* argv);

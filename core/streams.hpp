@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <span>
+
+enum class [[nodiscard]] io_status { ok, failed };
+
+// A read of a fixed number of bytes: all of them, fewer because the input
+// ended, or a failure of the input itself.
+enum class [[nodiscard]] read_status { complete, ended, failed };
+
+struct [[nodiscard]] fetch_result {
+    io_status status;
+    // The next bytes of the input; empty at its end. They stay valid until
+    // the next call on the source.
+    std::span<const std::uint8_t> bytes;
+};
+
+// Where an input stage's bytes come from: a file for the programs, memory for
+// tests and fuzz targets, which can also make it fail on purpose.
+class byte_source {
+public:
+    byte_source() = default;
+    byte_source(const byte_source&) = delete;
+    byte_source& operator=(const byte_source&) = delete;
+    virtual ~byte_source() = default;
+
+    [[nodiscard]] virtual fetch_result fetch() = 0;
+    // Moves `count` bytes past the end of the last fetched bytes. Moving past
+    // the end of the input is not a failure; the next fetch finds the end.
+    [[nodiscard]] virtual io_status skip(std::uint64_t count) = 0;
+    [[nodiscard]] virtual io_status close() = 0;
+};
+
+// Where the WAV file's bytes go.
+class byte_sink {
+public:
+    byte_sink() = default;
+    byte_sink(const byte_sink&) = delete;
+    byte_sink& operator=(const byte_sink&) = delete;
+    virtual ~byte_sink() = default;
+
+    // Appends at the end of what was written so far.
+    [[nodiscard]] virtual io_status write(std::span<const std::uint8_t> bytes) = 0;
+    // Overwrites bytes already written, at `offset` from the start.
+    [[nodiscard]] virtual io_status write_at(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+    // The current position as the sink itself reports it: after appending,
+    // the length of what was written.
+    [[nodiscard]] virtual io_status query_position(std::uint64_t& position) = 0;
+    [[nodiscard]] virtual io_status close() = 0;
+};
+
+// Reads fixed-size records out of whatever a source fetched, so that a record
+// costs a copy, not a call into the source.
+class input_stream {
+public:
+    explicit input_stream(byte_source& source) : source_{source} {}
+
+    [[nodiscard]] read_status read(std::span<std::uint8_t> into)
+    {
+        if (into.size() <= window_.size()) {
+            std::memcpy(into.data(), window_.data(), into.size());
+            window_ = window_.subspan(into.size());
+            return read_status::complete;
+        }
+        return read_across_fetches(into);
+    }
+
+    [[nodiscard]] io_status skip(std::uint64_t count);
+
+private:
+    [[nodiscard]] read_status read_across_fetches(std::span<std::uint8_t> into);
+
+    byte_source& source_;
+    std::span<const std::uint8_t> window_;
+};

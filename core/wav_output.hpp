@@ -1,0 +1,74 @@
+#pragma once
+
+#include "adpcm.hpp"
+#include "streams.hpp"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// The input carries no rate; it only fills two header fields.
+enum class sample_rate : std::uint32_t {
+    hz11025 = 11025,
+    hz22050 = 22050,
+};
+
+inline constexpr std::size_t wav_header_bytes = 58;
+inline constexpr std::size_t pcm_block_bytes = 2 * samples_per_block;
+
+// The header fields that hold sizes, written as 0 and patched at the end.
+inline constexpr std::size_t riff_size_offset = 4;
+inline constexpr std::size_t sample_count_offset = 46;
+inline constexpr std::size_t data_size_offset = 54;
+
+// The RIFF size (file length - 8) is a 32-bit field, which bounds the file:
+// 76695843 blocks at the most.
+inline constexpr std::uint64_t wav_length_limit = 8 + std::uint64_t{0xFFFFFFFF};
+
+using wav_header = std::array<std::uint8_t, wav_header_bytes>;
+static_assert(sizeof(wav_header) == 58);
+
+// The header of a mono 16-bit PCM file at `rate`, with all sizes 0.
+[[nodiscard]] wav_header make_wav_header(sample_rate rate);
+
+enum class [[nodiscard]] append_status { ok, write_failed, size_limit_reached };
+
+// The WAV file being written. Samples collect in one fixed buffer that is
+// written in large pieces; `length` counts every byte handed to the sink.
+struct wav_output {
+    explicit wav_output(byte_sink& destination);
+
+    byte_sink& sink;
+    std::vector<std::uint8_t> pending;
+    std::size_t pending_used = 0;
+    std::uint64_t length = 0;
+};
+
+[[nodiscard]] io_status write_wav_header(wav_output& out, sample_rate rate);
+
+[[nodiscard]] io_status write_pending_samples(wav_output& out);
+
+inline append_status append_samples(wav_output& out, const pcm_block& block)
+{
+    if (out.length + pcm_block_bytes > wav_length_limit) {
+        return append_status::size_limit_reached;
+    }
+    if (out.pending_used + pcm_block_bytes > out.pending.size() &&
+        write_pending_samples(out) != io_status::ok) {
+        return append_status::write_failed;
+    }
+    std::uint8_t* bytes = out.pending.data() + out.pending_used;
+    for (const std::int16_t sample : block.samples) {
+        const auto bits = static_cast<std::uint16_t>(sample);
+        *bytes++ = static_cast<std::uint8_t>(bits);
+        *bytes++ = static_cast<std::uint8_t>(bits >> 8U);
+    }
+    out.pending_used += pcm_block_bytes;
+    out.length += pcm_block_bytes;
+    return append_status::ok;
+}
+
+// Writes what is pending and patches the three sizes from the file length the
+// sink reports. Fails if a write fails or if that length is not the length
+// written.
+[[nodiscard]] io_status finish_wav(wav_output& out);

@@ -1,0 +1,222 @@
+#include "blockrip.hpp"
+#include "cinerip.hpp"
+#include "sample_files.hpp"
+#include "support/memory_streams.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+struct stage_run {
+    stage_outcome outcome;
+    std::vector<std::int16_t> samples;
+    std::string messages;
+};
+
+stage_run run_stage(input_stage_routine stage, std::span<const std::uint8_t> input,
+                    std::size_t fetch_bytes = memory_source::never, std::size_t fail_at = memory_source::never)
+{
+    memory_source source{input, fetch_bytes, fail_at};
+    memory_sink sink;
+    string_console messages;
+    wav_output output{sink};
+    EXPECT_EQ(write_wav_header(output, sample_rate::hz22050), io_status::ok);
+    predictor_state state{0, 0};
+    input_stream stream{source};
+    const stage_outcome outcome = stage(stream, output, state, messages);
+    EXPECT_EQ(finish_wav(output), io_status::ok);
+    stage_run run{outcome, {}, messages.text};
+    for (std::size_t i = wav_header_bytes; i + 1 < sink.bytes.size(); i += 2) {
+        run.samples.push_back(static_cast<std::int16_t>(sink.bytes[i] | sink.bytes[i + 1] << 8U));
+    }
+    return run;
+}
+
+std::vector<adpcm_block> random_blocks(std::size_t count, std::uint32_t seed)
+{
+    std::mt19937 random{seed};
+    std::vector<adpcm_block> blocks(count);
+    for (adpcm_block& block : blocks) {
+        for (std::uint8_t& byte : block.bytes) {
+            byte = static_cast<std::uint8_t>(random());
+        }
+        block.bytes[0] = static_cast<std::uint8_t>((random() % 5) << 4U | random() % 13);
+    }
+    return blocks;
+}
+
+std::vector<std::int16_t> decode_all(std::span<const adpcm_block> blocks)
+{
+    string_console quiet;
+    predictor_state state{0, 0};
+    std::vector<std::int16_t> samples;
+    for (const adpcm_block& block : blocks) {
+        pcm_block out{};
+        decode_block(block, state, out, quiet);
+        samples.insert(samples.end(), out.samples.begin(), out.samples.end());
+    }
+    return samples;
+}
+
+std::vector<std::uint8_t> bytes_of(std::span<const adpcm_block> blocks)
+{
+    return raw_block_stream(blocks);
+}
+
+void append_bytes(std::vector<std::uint8_t>& file, std::span<const std::uint8_t> bytes)
+{
+    file.insert(file.end(), bytes.begin(), bytes.end());
+}
+
+void append_header(std::vector<std::uint8_t>& file, const char (&tag)[5], std::uint32_t size)
+{
+    append_bytes(file, std::span{reinterpret_cast<const std::uint8_t*>(tag), 4});
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        file.push_back(static_cast<std::uint8_t>(size >> static_cast<unsigned>(shift)));
+    }
+}
+
+class scan_chunks_test : public ::testing::Test {
+protected:
+    const std::vector<adpcm_block> blocks = random_blocks(8, 7);
+    const std::vector<std::uint8_t> filler = std::vector<std::uint8_t>(40, 0x55);
+
+    std::vector<std::int16_t> reference(std::size_t count) const
+    {
+        return decode_all(std::span{blocks}.first(count));
+    }
+};
+
+TEST_F(scan_chunks_test, decodes_audio_chunks_and_steps_over_the_rest)
+{
+    std::vector<std::uint8_t> file;
+    append_chunk(file, {'V', 'i', '1', '0'}, filler);
+    append_chunk(file, {'A', 'd', '1', '0'}, bytes_of(std::span{blocks}.first(3)));
+    append_chunk(file, {'A', 'D', '1', '0'}, bytes_of(std::span{blocks}.first(2))); // letter case differs
+    append_chunk(file, {'a', 'd', '1', '0'}, filler);
+    const stage_run run = run_stage(scan_chunks, file);
+    EXPECT_EQ(run.outcome, stage_outcome::finished);
+    EXPECT_EQ(run.samples, reference(3));
+    EXPECT_EQ(run.messages, "");
+}
+
+TEST_F(scan_chunks_test, chunks_without_payload_are_headers_alone)
+{
+    // Audio of size 8, and other chunks whose size is 0, below 8, or so large
+    // that it is negative as a signed length: each is its header alone, and
+    // the next tag follows right after its size field.
+    std::vector<std::uint8_t> file;
+    append_header(file, "Ad10", 8);
+    append_header(file, "Vi10", 8);
+    append_header(file, "Vi10", 0);
+    append_header(file, "Vi10", 5);
+    append_header(file, "Vi10", 0x80000008);
+    append_header(file, "Vi10", 0xFFFFFFFF);
+    append_chunk(file, {'A', 'd', '1', '0'}, bytes_of(std::span{blocks}.first(1)));
+    const stage_run run = run_stage(scan_chunks, file);
+    EXPECT_EQ(run.outcome, stage_outcome::finished);
+    EXPECT_EQ(run.samples, reference(1));
+}
+
+TEST_F(scan_chunks_test, last_block_of_an_uneven_payload_reads_on)
+{
+    // A payload of 20 bytes makes two blocks; the second takes 12 bytes from
+    // beyond the payload, and the next tag is read after them.
+    const std::vector<std::uint8_t> two = bytes_of(std::span{blocks}.first(2));
+    std::vector<std::uint8_t> file;
+    append_chunk(file, {'A', 'd', '1', '0'}, std::span{two}.first(20));
+    append_bytes(file, std::span{two}.subspan(20));
+    append_chunk(file, {'A', 'd', '1', '0'}, bytes_of(std::span{blocks}.subspan(2, 1)));
+    const stage_run run = run_stage(scan_chunks, file);
+    EXPECT_EQ(run.outcome, stage_outcome::finished);
+    EXPECT_EQ(run.samples, reference(3));
+}
+
+TEST_F(scan_chunks_test, ends_quietly_in_a_chunk_header)
+{
+    // One to three stray bytes, a tag with a cut size, a tag alone.
+    for (const std::size_t stray : {1U, 2U, 3U, 4U, 6U}) {
+        std::vector<std::uint8_t> file;
+        append_chunk(file, {'A', 'd', '1', '0'}, bytes_of(std::span{blocks}.first(2)));
+        append_header(file, "Ad10", 0x18);
+        file.resize(file.size() - 8 + stray);
+        const stage_run run = run_stage(scan_chunks, file);
+        EXPECT_EQ(run.outcome, stage_outcome::finished) << stray;
+        EXPECT_EQ(run.samples, reference(2)) << stray;
+        EXPECT_EQ(run.messages, "") << stray;
+    }
+}
+
+TEST_F(scan_chunks_test, warns_once_when_the_file_ends_inside_audio)
+{
+    const std::string warning = "WARNING: file ends inside an audio chunk\r\n";
+    const std::vector<std::uint8_t> three = bytes_of(std::span{blocks}.first(3));
+    // A declared size of almost 2 GiB on a file of three blocks and a half.
+    std::vector<std::uint8_t> huge;
+    append_header(huge, "Ad10", 0x7FFFFFF8);
+    append_bytes(huge, three);
+    append_bytes(huge, std::span{three}.first(8));
+    const stage_run from_huge = run_stage(scan_chunks, huge);
+    EXPECT_EQ(from_huge.outcome, stage_outcome::finished);
+    EXPECT_EQ(from_huge.samples, reference(3));
+    EXPECT_EQ(from_huge.messages, warning);
+
+    // The last block of an uneven payload overrunning the end of the file.
+    std::vector<std::uint8_t> overrun;
+    append_chunk(overrun, {'A', 'd', '1', '0'}, std::span{three}.first(20));
+    const stage_run from_overrun = run_stage(scan_chunks, overrun);
+    EXPECT_EQ(from_overrun.samples, reference(1));
+    EXPECT_EQ(from_overrun.messages, warning);
+}
+
+TEST_F(scan_chunks_test, read_failure_stops_the_scan)
+{
+    std::vector<std::uint8_t> file;
+    append_chunk(file, {'A', 'd', '1', '0'}, bytes_of(blocks));
+    // Inside the third block, inside a header, and inside skipped data.
+    for (const std::size_t fail_at : {8U + 40U, 4U, 0U}) {
+        const stage_run run = run_stage(scan_chunks, file, 16, fail_at);
+        EXPECT_EQ(run.outcome, stage_outcome::read_failed) << fail_at;
+        EXPECT_EQ(run.samples.size(), fail_at < 8 ? 0U : 2U * 28U) << fail_at;
+    }
+    std::vector<std::uint8_t> skipping;
+    append_chunk(skipping, {'V', 'i', '1', '0'}, filler);
+    append_chunk(skipping, {'A', 'd', '1', '0'}, bytes_of(blocks));
+    EXPECT_EQ(run_stage(scan_chunks, skipping, 4, 30).outcome, stage_outcome::read_failed);
+}
+
+TEST(input_stages, same_blocks_give_same_samples_whatever_the_packaging)
+{
+    const std::vector<adpcm_block> blocks = random_blocks(500, 11);
+    const std::vector<std::int16_t> expected = decode_all(blocks);
+    const std::vector<std::uint8_t> raw = raw_block_stream(blocks);
+    const std::vector<container_plan> plans{
+        {{1}, {0}}, {{500}, {1}}, {{3, 1, 7, 128, 2}, {13, 1024, 0, 4095}}, {{64}, {70000}}};
+    for (const std::size_t fetch_bytes : {1U, 5U, 16U, 17U, 4096U, 65536U}) {
+        EXPECT_EQ(run_stage(read_block_stream, raw, fetch_bytes).samples, expected) << fetch_bytes;
+        for (const container_plan& plan : plans) {
+            const stage_run run = run_stage(scan_chunks, build_container(blocks, plan), fetch_bytes);
+            EXPECT_EQ(run.outcome, stage_outcome::finished);
+            EXPECT_EQ(run.samples, expected) << fetch_bytes;
+        }
+    }
+}
+
+TEST(read_block_stream, takes_whole_blocks_and_drops_a_short_tail)
+{
+    const std::vector<adpcm_block> blocks = random_blocks(3, 5);
+    const std::vector<std::uint8_t> raw = raw_block_stream(blocks);
+    for (const std::size_t length : {0U, 15U, 16U, 33U, 47U, 48U}) {
+        const stage_run run = run_stage(read_block_stream, std::span{raw}.first(length), 7);
+        EXPECT_EQ(run.outcome, stage_outcome::finished);
+        EXPECT_EQ(run.samples, decode_all(std::span{blocks}.first(length / 16))) << length;
+        EXPECT_EQ(run.messages, "");
+    }
+    const stage_run failed = run_stage(read_block_stream, raw, 16, 40);
+    EXPECT_EQ(failed.outcome, stage_outcome::read_failed);
+    EXPECT_EQ(failed.samples, decode_all(std::span{blocks}.first(2)));
+}
+
+} // namespace

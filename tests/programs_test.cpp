@@ -1,0 +1,303 @@
+// The real binaries, end to end: standard output byte for byte, the exit
+// status and the WAV file, for both programs alike.
+#include "sample_files.hpp"
+#include "support/memory_streams.hpp"
+#include "support/programs.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+struct program {
+    const char* name;
+    std::string path;
+    std::string banner;
+    std::string usage;
+    std::string rate_switch;
+    std::string switch_message;
+    std::uint32_t default_rate;
+    std::uint32_t switched_rate;
+    std::vector<std::uint8_t> (*package)(std::span<const adpcm_block>);
+};
+
+void PrintTo(const program& tool, std::ostream* out)
+{
+    *out << tool.name;
+}
+
+std::vector<std::uint8_t> in_container(std::span<const adpcm_block> blocks)
+{
+    return build_container(blocks, {{5, 2}, {100, 7}});
+}
+
+const program cinerip{
+    "cinerip",
+    CINERIP_PATH,
+    "cinerip converter v0.2 - Orlandel\r\nRips to WAV format the audio track of Starvane PSX videos\r\n",
+    "Usage is: cinerip <-11> file\r\nThe sound is assumed to be sampled at 22khz, unless the -11 switch is "
+    "used.\r\nIn this case 11khz will be assumed\r\n",
+    "-11",
+    "-11 switch detected, saving WAV file at 11kHz\r\n",
+    22050,
+    11025,
+    in_container};
+
+const program blockrip{
+    "blockrip",
+    BLOCKRIP_PATH,
+    "blockrip converter v0.2 - Orlandel\r\n",
+    "Usage is: blockrip <-22> file\r\nThe sound is assumed to be sampled at 11khz, unless the -22 switch is "
+    "used.\r\nIn this case 22khz will be assumed\r\n",
+    "-22",
+    "-22 switch detected, saving WAV file at 22kHz\r\n",
+    11025,
+    22050,
+    raw_block_stream};
+
+const std::string decompressing = "Decompressing...\r\n";
+const std::string done = "DONE!\r\n";
+
+std::vector<adpcm_block> some_blocks(std::size_t count)
+{
+    std::vector<adpcm_block> blocks(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        for (std::size_t j = 0; j < adpcm_block_bytes; ++j) {
+            blocks[i].bytes[j] = static_cast<std::uint8_t>(i * 31 + j * 7);
+        }
+        blocks[i].bytes[0] = static_cast<std::uint8_t>((i % 5) << 4U | (i % 13));
+    }
+    return blocks;
+}
+
+std::vector<std::int16_t> decode_all(std::span<const adpcm_block> blocks, std::string* warnings = nullptr)
+{
+    string_console messages;
+    predictor_state state{0, 0};
+    std::vector<std::int16_t> samples;
+    for (const adpcm_block& block : blocks) {
+        pcm_block out{};
+        decode_block(block, state, out, messages);
+        samples.insert(samples.end(), out.samples.begin(), out.samples.end());
+    }
+    if (warnings != nullptr) {
+        *warnings = messages.text;
+    }
+    return samples;
+}
+
+class programs_test : public ::testing::TestWithParam<program> {
+protected:
+    const program& tool = GetParam();
+    temp_dir dir;
+    const std::vector<adpcm_block> blocks = some_blocks(40);
+
+    std::string write_input(const std::string& name, std::span<const std::uint8_t> bytes) const
+    {
+        EXPECT_TRUE(write_file(dir / name, bytes));
+        return name;
+    }
+
+    std::string write_sound(const std::string& name) const { return write_input(name, tool.package(blocks)); }
+
+    [[nodiscard]] program_result run(std::vector<std::string> arguments, program_limits limits = {}) const
+    {
+        arguments.insert(arguments.begin(), tool.path);
+        program_result result = run_program(tool.path, arguments, dir.path(), limits);
+        EXPECT_EQ(result.errors, "") << "nothing goes to the error stream";
+        return result;
+    }
+
+    [[nodiscard]] bool exists(const std::string& name) const
+    {
+        return std::filesystem::exists(std::filesystem::symlink_status(dir / name));
+    }
+
+    [[nodiscard]] wav_contents wav(const std::string& name) const { return parse_wav(read_bytes(dir / name)); }
+
+    void expect_converted(const std::string& wav_name, std::uint32_t rate) const
+    {
+        const wav_contents out = wav(wav_name);
+        EXPECT_EQ(out.samples, decode_all(blocks));
+        EXPECT_EQ(out.rate, rate);
+        EXPECT_EQ(out.byte_rate, 2 * rate);
+        EXPECT_EQ(out.riff_size, 50 + 56 * blocks.size());
+        EXPECT_EQ(out.sample_count, 28 * blocks.size());
+        EXPECT_EQ(out.data_size, 56 * blocks.size());
+    }
+};
+
+TEST_P(programs_test, without_arguments_shows_usage)
+{
+    const program_result result = run({});
+    EXPECT_EQ(result.output, tool.banner + tool.usage);
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST_P(programs_test, converts_at_the_default_rate)
+{
+    write_sound("sound.bin");
+    const program_result result = run({"sound.bin"});
+    EXPECT_EQ(result.output, tool.banner + decompressing + done);
+    EXPECT_EQ(result.exit_status, 0);
+    expect_converted("sound.bin.wav", tool.default_rate);
+}
+
+TEST_P(programs_test, switch_and_options_are_reported_in_order)
+{
+    write_sound("first.x");
+    write_sound("second.y");
+    const program_result result = run({"-x", tool.rate_switch, "first.x", tool.rate_switch + "x", tool.rate_switch,
+                                       "second.y"});
+    EXPECT_EQ(result.output, tool.banner + "unknown option -x\r\n" + tool.switch_message + "unknown option " +
+                                 tool.rate_switch + "x\r\n" + tool.switch_message + decompressing + done);
+    EXPECT_EQ(result.exit_status, 0);
+    expect_converted("second.y.wav", tool.switched_rate);
+    EXPECT_FALSE(exists("first.x.wav")) << "only the last path is converted";
+}
+
+TEST_P(programs_test, unknown_option_keeps_the_default_rate)
+{
+    write_sound("sound");
+    const program_result result = run({"sound", "-"});
+    EXPECT_EQ(result.output, tool.banner + "unknown option -\r\n" + decompressing + done);
+    expect_converted("sound.wav", tool.default_rate);
+}
+
+TEST_P(programs_test, without_an_input_path_shows_usage)
+{
+    const program_result result = run({tool.rate_switch, "-q"});
+    EXPECT_EQ(result.output, tool.banner + tool.switch_message + "unknown option -q\r\n" + tool.usage);
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST_P(programs_test, unopenable_inputs_are_reported_as_typed)
+{
+    std::filesystem::create_directory(dir / "folder");
+    for (const std::string& path : {std::string{}, std::string{"missing file"}, std::string{"./folder"}}) {
+        const program_result result = run({path});
+        EXPECT_EQ(result.output, tool.banner + "ERROR: Cannot open file " + path + "\r\n");
+        EXPECT_EQ(result.exit_status, 2);
+        EXPECT_FALSE(exists(path + ".wav")) << path;
+    }
+}
+
+TEST_P(programs_test, output_that_reaches_the_input_is_refused)
+{
+    const std::vector<std::uint8_t> input = tool.package(blocks);
+    write_input("linked", input);
+    std::filesystem::create_symlink("linked", dir / "linked.wav");
+    write_input("hard", input);
+    std::filesystem::create_hard_link(dir / "hard", dir / "hard.wav");
+    std::filesystem::create_directory(dir / "folder.wav");
+    write_input("folder", input);
+    for (const std::string name : {"linked", "hard", "folder"}) {
+        const program_result result = run({name});
+        EXPECT_EQ(result.output, tool.banner + "ERROR: Cannot open file for decompression: " + name + ".wav\r\n");
+        EXPECT_EQ(result.exit_status, 3);
+        EXPECT_EQ(read_bytes(dir / name), input) << "the input is left untouched";
+    }
+}
+
+TEST_P(programs_test, replaces_an_existing_output_and_takes_any_path_length)
+{
+    write_sound("sound");
+    write_input("sound.wav", std::vector<std::uint8_t>(100000, 0xAA));
+    EXPECT_EQ(run({"sound"}).exit_status, 0);
+    expect_converted("sound.wav", tool.default_rate);
+
+    std::string deep;
+    for (int level = 0; level < 12; ++level) {
+        deep += std::string(200, static_cast<char>('a' + level)) + "/";
+    }
+    std::filesystem::create_directories(dir / deep);
+    write_sound(deep + "sound");
+    ASSERT_GT(deep.size(), 2000U);
+    EXPECT_EQ(run({deep + "sound"}).exit_status, 0);
+    expect_converted(deep + "sound.wav", tool.default_rate);
+}
+
+TEST_P(programs_test, empty_input_gives_a_header_alone)
+{
+    write_input("empty", {});
+    EXPECT_EQ(run({"empty"}).exit_status, 0);
+    const wav_contents out = wav("empty.wav");
+    EXPECT_EQ(out.riff_size, 50U);
+    EXPECT_EQ(out.sample_count, 0U);
+    EXPECT_EQ(out.data_size, 0U);
+    EXPECT_TRUE(out.samples.empty());
+}
+
+TEST_P(programs_test, out_of_bounds_filters_warn_between_the_run_lines)
+{
+    std::vector<adpcm_block> odd = blocks;
+    odd[3].bytes[0] = 0x5C;
+    odd[7].bytes[0] = 0xF0;
+    write_input("odd", tool.package(odd));
+    const program_result result = run({"odd"});
+    std::string warnings;
+    const std::vector<std::int16_t> expected = decode_all(odd, &warnings);
+    EXPECT_EQ(warnings, "WARNING: out of bounds\r\nfilterid = 5,\r\nWARNING: out of bounds\r\nfilterid = 15,\r\n");
+    EXPECT_EQ(result.output, tool.banner + decompressing + warnings + done);
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(wav("odd.wav").samples, expected);
+}
+
+TEST_P(programs_test, failed_writes_stop_the_run_and_leave_no_file)
+{
+    // A full device behind a link is written to, then left alone.
+    write_sound("full");
+    std::filesystem::create_symlink("/dev/full", dir / "full.wav");
+    const program_result on_full_device = run({"full"});
+    EXPECT_EQ(on_full_device.output, tool.banner + "ERROR: Cannot write file full.wav\r\n");
+    EXPECT_EQ(on_full_device.exit_status, 4);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "full.wav"));
+
+    // A file-size limit that cuts the samples short.
+    const std::vector<adpcm_block> many = some_blocks(20000);
+    write_input("limited", tool.package(many));
+    const program_result limited = run({"limited"}, {.file_size = 100000});
+    EXPECT_EQ(limited.output, tool.banner + decompressing + "ERROR: Cannot write file limited.wav\r\n");
+    EXPECT_EQ(limited.exit_status, 4);
+    EXPECT_FALSE(exists("limited.wav")) << "an incomplete file is removed";
+
+    // A limit that the samples just fit, leaving only the finish to fail.
+    write_sound("tight");
+    const program_result tight = run({"tight"}, {.file_size = 58 + 56 * blocks.size() - 1});
+    EXPECT_EQ(tight.exit_status, 4);
+    EXPECT_FALSE(exists("tight.wav"));
+}
+
+TEST_P(programs_test, failed_reads_stop_the_run_with_a_valid_file)
+{
+    // Reading a process's memory at offset 0 fails: nothing is mapped there.
+    std::filesystem::create_symlink("/proc/self/mem", dir / "unreadable");
+    const program_result result = run({"unreadable"});
+    EXPECT_EQ(result.output, tool.banner + decompressing + "ERROR: Cannot read file unreadable\r\n");
+    EXPECT_EQ(result.exit_status, 4);
+    const wav_contents out = wav("unreadable.wav");
+    EXPECT_EQ(out.riff_size, 50U);
+    EXPECT_TRUE(out.samples.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(both, programs_test, ::testing::Values(cinerip, blockrip),
+                         [](const auto& test_info) { return std::string{test_info.param.name}; });
+
+TEST(cinerip_program, reports_a_file_that_ends_inside_audio)
+{
+    temp_dir dir;
+    const std::vector<adpcm_block> blocks = some_blocks(3);
+    std::vector<std::uint8_t> file;
+    append_chunk(file, {'A', 'd', '1', '0'}, raw_block_stream(blocks));
+    file[7] += 16; // one block more than the file holds
+    ASSERT_TRUE(write_file(dir / "cut", file));
+    const program_result result = run_program(CINERIP_PATH, {"cinerip", "cut"}, dir.path());
+    EXPECT_EQ(result.output, cinerip.banner + decompressing + "WARNING: file ends inside an audio chunk\r\n" + done);
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(parse_wav(read_bytes(dir / "cut.wav")).samples, decode_all(blocks));
+}
+
+} // namespace

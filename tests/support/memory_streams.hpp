@@ -1,0 +1,65 @@
+#pragma once
+
+#include "console.hpp"
+#include "streams.hpp"
+
+#include <cstdint>
+#include <limits>
+#include <span>
+#include <string>
+#include <vector>
+
+class string_console final : public console {
+public:
+    void print(std::string_view line) override { text += line; }
+
+    std::string text;
+};
+
+// Input from memory, handed out `fetch_bytes` at a time. From `fail_at` on,
+// fetches fail as a broken disk would.
+class memory_source final : public byte_source {
+public:
+    static constexpr std::size_t never = std::numeric_limits<std::size_t>::max();
+
+    explicit memory_source(std::span<const std::uint8_t> bytes, std::size_t fetch_bytes = never,
+                           std::size_t fail_at = never);
+
+    fetch_result fetch() override;
+    io_status skip(std::uint64_t count) override;
+    io_status close() override;
+
+    std::size_t fetches = 0;
+    bool closed = false;
+
+private:
+    std::span<const std::uint8_t> bytes_;
+    std::size_t fetch_bytes_;
+    std::size_t fail_at_;
+    std::uint64_t position_ = 0;
+};
+
+// Output to memory. Writes that would take it past `capacity` fail, as on a
+// full disk; with `keep_bytes` false it only counts, for outputs of gigabytes.
+class memory_sink final : public byte_sink {
+public:
+    static constexpr std::uint64_t unlimited = std::numeric_limits<std::uint64_t>::max();
+
+    explicit memory_sink(std::uint64_t capacity = unlimited, bool keep_bytes = true);
+
+    io_status write(std::span<const std::uint8_t> data) override;
+    io_status write_at(std::uint64_t offset, std::span<const std::uint8_t> data) override;
+    io_status query_position(std::uint64_t& position) override;
+    io_status close() override;
+
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t length = 0;
+    std::size_t writes = 0;
+    bool closed = false;
+    // The header as last patched, when bytes are not kept.
+    std::vector<std::uint8_t> header;
+
+private:
+    std::uint64_t capacity_;
+    bool keep_bytes_;
+};

@@ -1,0 +1,109 @@
+#include "support/memory_streams.hpp"
+#include "wav_output.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::uint32_t le32_at(const std::vector<std::uint8_t>& bytes, std::size_t offset)
+{
+    return std::uint32_t{bytes[offset]} | std::uint32_t{bytes[offset + 1]} << 8U |
+           std::uint32_t{bytes[offset + 2]} << 16U | std::uint32_t{bytes[offset + 3]} << 24U;
+}
+
+TEST(wav_header, is_byte_for_byte_the_mono_16_bit_layout)
+{
+    const wav_header expected{
+        'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',          // RIFF size patched later
+        'f', 'm', 't', ' ', 18, 0, 0, 0,                             // 18-byte format chunk
+        1, 0, 1, 0,                                                  // PCM, mono
+        0x22, 0x56, 0, 0, 0x44, 0xAC, 0, 0,                          // 22050 per second, 44100 bytes
+        2, 0, 16, 0, 0, 0,                                           // block align, bits, extra bytes
+        'f', 'a', 'c', 't', 4, 0, 0, 0, 0, 0, 0, 0,                  // sample count patched later
+        'd', 'a', 't', 'a', 0, 0, 0, 0};                             // data size patched later
+    EXPECT_EQ(make_wav_header(sample_rate::hz22050), expected);
+
+    wav_header at_11025 = expected;
+    at_11025[24] = 0x11;
+    at_11025[25] = 0x2B;
+    at_11025[28] = 0x22;
+    at_11025[29] = 0x56;
+    EXPECT_EQ(make_wav_header(sample_rate::hz11025), at_11025);
+}
+
+class wav_output_test : public ::testing::Test {
+protected:
+    static pcm_block counting_block(std::int16_t first)
+    {
+        pcm_block block{};
+        for (std::size_t i = 0; i < samples_per_block; ++i) {
+            block.samples[i] = static_cast<std::int16_t>(first - static_cast<std::int16_t>(i));
+        }
+        return block;
+    }
+};
+
+TEST_F(wav_output_test, finish_patches_sizes_from_the_length)
+{
+    for (const std::size_t blocks : {0U, 1U, 4096U, 4097U, 10000U}) {
+        memory_sink sink;
+        wav_output out{sink};
+        ASSERT_EQ(write_wav_header(out, sample_rate::hz22050), io_status::ok);
+        for (std::size_t i = 0; i < blocks; ++i) {
+            ASSERT_EQ(append_samples(out, counting_block(static_cast<std::int16_t>(i))), append_status::ok);
+        }
+        ASSERT_EQ(finish_wav(out), io_status::ok);
+        ASSERT_EQ(sink.bytes.size(), 58 + 56 * blocks);
+        EXPECT_EQ(le32_at(sink.bytes, 4), 50 + 56 * blocks);
+        EXPECT_EQ(le32_at(sink.bytes, 46), 28 * blocks);
+        EXPECT_EQ(le32_at(sink.bytes, 54), 56 * blocks);
+        EXPECT_EQ(le32_at(sink.bytes, 24), 22050U); // untouched by the patch
+    }
+}
+
+TEST_F(wav_output_test, samples_are_little_endian_in_decoding_order)
+{
+    memory_sink sink;
+    wav_output out{sink};
+    ASSERT_EQ(write_wav_header(out, sample_rate::hz11025), io_status::ok);
+    ASSERT_EQ(append_samples(out, counting_block(1)), append_status::ok);
+    ASSERT_EQ(finish_wav(out), io_status::ok);
+    const std::vector<std::uint8_t> first_samples(sink.bytes.begin() + 58, sink.bytes.begin() + 64);
+    EXPECT_EQ(first_samples, (std::vector<std::uint8_t>{0x01, 0x00, 0x00, 0x00, 0xFF, 0xFF}));
+    EXPECT_EQ(sink.bytes[58 + 54], 0xE6); // the last sample, -26
+    EXPECT_EQ(sink.bytes[58 + 55], 0xFF);
+}
+
+TEST_F(wav_output_test, write_failures_reach_the_caller)
+{
+    // A full disk at each place the output is written: the header, a full
+    // sample buffer, and what is still pending at the finish.
+    for (const std::uint64_t capacity : {10ULL, 58ULL + 56 * 4096 - 1, 58ULL + 56 * 100 - 1}) {
+        memory_sink sink{capacity};
+        wav_output out{sink};
+        io_status status = write_wav_header(out, sample_rate::hz22050);
+        append_status appended = append_status::ok;
+        for (std::size_t i = 0; status == io_status::ok && appended == append_status::ok && i < 5000; ++i) {
+            appended = append_samples(out, counting_block(0));
+        }
+        if (status == io_status::ok && appended == append_status::ok) {
+            status = finish_wav(out);
+        }
+        EXPECT_TRUE(status == io_status::failed || appended == append_status::write_failed) << capacity;
+    }
+}
+
+TEST_F(wav_output_test, stops_before_the_riff_size_would_overflow)
+{
+    static_assert((wav_length_limit - wav_header_bytes) / pcm_block_bytes == 76695843);
+    memory_sink sink{memory_sink::unlimited, false};
+    wav_output out{sink};
+    ASSERT_EQ(write_wav_header(out, sample_rate::hz22050), io_status::ok);
+    // Stand in for the 76695842 blocks before the last one that fits.
+    out.length = wav_header_bytes + pcm_block_bytes * 76695842;
+    EXPECT_EQ(append_samples(out, counting_block(0)), append_status::ok);
+    EXPECT_EQ(append_samples(out, counting_block(0)), append_status::size_limit_reached);
+    EXPECT_EQ(out.length, wav_header_bytes + pcm_block_bytes * 76695843);
+}
+
+} // namespace

@@ -1,0 +1,137 @@
+#include "sample_files.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <numbers>
+
+namespace {
+
+struct note {
+    double frequency;
+    double start;    // seconds
+    double duration; // seconds
+};
+
+// A soft plucked tone: a few harmonics under a quick attack and an
+// exponential decay.
+void add_note(std::vector<double>& mix, std::uint32_t rate, const note& n, double loudness)
+{
+    const auto first = static_cast<std::size_t>(n.start * rate);
+    const auto count = static_cast<std::size_t>(n.duration * rate);
+    for (std::size_t i = 0; i < count && first + i < mix.size(); ++i) {
+        const double t = static_cast<double>(i) / rate;
+        const double attack = std::min(1.0, t / 0.01);
+        const double envelope = attack * std::exp(-3.0 * t / n.duration);
+        const double phase = 2.0 * std::numbers::pi * n.frequency * t;
+        const double tone = std::sin(phase) + 0.35 * std::sin(2 * phase) + 0.15 * std::sin(3 * phase);
+        mix[first + i] += loudness * envelope * tone;
+    }
+}
+
+std::vector<std::int16_t> to_samples(const std::vector<double>& mix)
+{
+    std::vector<std::int16_t> samples(mix.size());
+    for (std::size_t i = 0; i < mix.size(); ++i) {
+        samples[i] = static_cast<std::int16_t>(std::lround(std::clamp(mix[i], -1.0, 1.0) * 32767.0));
+    }
+    return samples;
+}
+
+double semitones_from_a4(int semitones)
+{
+    return 440.0 * std::pow(2.0, semitones / 12.0);
+}
+
+void put_be32(std::vector<std::uint8_t>& file, std::uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        file.push_back(static_cast<std::uint8_t>(value >> static_cast<unsigned>(shift)));
+    }
+}
+
+} // namespace
+
+std::vector<std::int16_t> make_melody(std::uint32_t rate)
+{
+    // The opening phrase of the "Ode to Joy", in semitones from A4.
+    constexpr std::array<int, 15> phrase{-5, -5, -4, -2, -2, -4, -5, -7, -9, -9, -7, -5, -5, -7, -7};
+    constexpr double beat = 0.3;
+    std::vector<double> mix(static_cast<std::size_t>((phrase.size() + 2) * beat * rate));
+    for (std::size_t i = 0; i < phrase.size(); ++i) {
+        const bool last = i + 1 == phrase.size();
+        add_note(mix, rate, {semitones_from_a4(phrase[i]), static_cast<double>(i) * beat, last ? 3 * beat : beat},
+                 0.45);
+    }
+    return to_samples(mix);
+}
+
+std::vector<std::int16_t> make_chord(std::uint32_t rate)
+{
+    // C major, spread upwards and then held together.
+    constexpr std::array<int, 4> chord{-21, -17, -14, -9};
+    std::vector<double> mix(static_cast<std::size_t>(3.0 * rate));
+    for (std::size_t i = 0; i < chord.size(); ++i) {
+        add_note(mix, rate, {semitones_from_a4(chord[i]), 0.12 * static_cast<double>(i), 2.5}, 0.2);
+    }
+    return to_samples(mix);
+}
+
+void append_chunk(std::vector<std::uint8_t>& file, const std::array<char, 4>& tag, std::span<const std::uint8_t> payload)
+{
+    for (const char c : tag) {
+        file.push_back(static_cast<std::uint8_t>(c));
+    }
+    put_be32(file, static_cast<std::uint32_t>(payload.size() + 8));
+    file.insert(file.end(), payload.begin(), payload.end());
+}
+
+std::vector<std::uint8_t> build_container(std::span<const adpcm_block> blocks, const container_plan& plan)
+{
+    std::vector<std::uint8_t> file;
+    std::size_t next_block = 0;
+    std::size_t chunk = 0;
+    auto other_chunk = [&] {
+        // Stand-in for picture data: anything but a chunk header will do.
+        std::vector<std::uint8_t> filler(plan.other_chunk_bytes[chunk % plan.other_chunk_bytes.size()]);
+        for (std::size_t i = 0; i < filler.size(); ++i) {
+            filler[i] = static_cast<std::uint8_t>(i * 37 + chunk);
+        }
+        append_chunk(file, {'V', 'i', '1', '0'}, filler);
+    };
+    other_chunk();
+    while (next_block < blocks.size()) {
+        const std::size_t count =
+            std::min(plan.audio_chunk_blocks[chunk % plan.audio_chunk_blocks.size()], blocks.size() - next_block);
+        std::vector<std::uint8_t> payload;
+        for (const adpcm_block& block : blocks.subspan(next_block, count)) {
+            payload.insert(payload.end(), block.bytes.begin(), block.bytes.end());
+        }
+        append_chunk(file, {'A', 'd', '1', '0'}, payload);
+        next_block += count;
+        ++chunk;
+        other_chunk();
+    }
+    return file;
+}
+
+std::vector<std::uint8_t> raw_block_stream(std::span<const adpcm_block> blocks)
+{
+    std::vector<std::uint8_t> file;
+    for (const adpcm_block& block : blocks) {
+        file.insert(file.end(), block.bytes.begin(), block.bytes.end());
+    }
+    return file;
+}
+
+bool write_file(const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool closed = std::fclose(file) == 0;
+    return written && closed;
+}

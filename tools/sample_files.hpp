@@ -1,0 +1,32 @@
+#pragma once
+
+#include "adpcm.hpp"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+// Sound a listener recognises, for the bundled samples and the round-trip
+// tests: a short melody and a chord, as 16-bit samples at `rate` per second.
+[[nodiscard]] std::vector<std::int16_t> make_melody(std::uint32_t rate);
+[[nodiscard]] std::vector<std::int16_t> make_chord(std::uint32_t rate);
+
+// How blocks are laid into a video container: audio chunks of these many
+// blocks, with other chunks of these payload sizes between them (both lists
+// cycled). The file starts with an other chunk, as video files do.
+struct container_plan {
+    std::vector<std::size_t> audio_chunk_blocks;
+    std::vector<std::size_t> other_chunk_bytes;
+};
+
+void append_chunk(std::vector<std::uint8_t>& file, const std::array<char, 4>& tag, std::span<const std::uint8_t> payload);
+
+[[nodiscard]] std::vector<std::uint8_t> build_container(std::span<const adpcm_block> blocks, const container_plan& plan);
+
+[[nodiscard]] std::vector<std::uint8_t> raw_block_stream(std::span<const adpcm_block> blocks);
+
+// False when the file cannot be written whole.
+[[nodiscard]] bool write_file(const std::string& path, std::span<const std::uint8_t> bytes);
