@@ -30,6 +30,7 @@ inline std::int16_t output_sample(std::int32_t value)
 void decode_unpredicted(const adpcm_block& block, unsigned shift, predictor_state& state, pcm_block& out)
 {
     std::array<std::int32_t, samples_per_block> values{};
+#pragma GCC unroll 28
     for (std::size_t i = 0; i < samples_per_block; ++i) {
         values[i] = scaled_code(block, i, shift) * 16;
         out.samples[i] = output_sample(values[i]);
@@ -48,6 +49,7 @@ void decode_predicted(const adpcm_block& block, unsigned shift, filter_weights w
     const std::uint32_t k2 = static_cast<std::uint32_t>(weights.k2);
     std::int32_t prev1 = state.prev1;
     std::int32_t prev2 = state.prev2;
+#pragma GCC unroll 28
     for (std::size_t i = 0; i < samples_per_block; ++i) {
         const std::uint32_t q = neg_k1 * static_cast<std::uint32_t>(prev1) - k2 * static_cast<std::uint32_t>(prev2);
         // Forming the prediction negated and shifting it rounds the added
