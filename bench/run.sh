@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds the Release preset and runs both benchmarks: decode_block alone, then
+# the whole programs against the plain loop.
+#   bench/run.sh [MiB of blocks, default 256] [pairs of runs, default 15]
+# The inputs and outputs go to $BENCH_DIR, by default a directory in memory
+# (/dev/shm) where there is one, so that the disk's write-back does not
+# swamp the differences between the programs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mebibytes=${1:-256}
+pairs=${2:-15}
+if [ -z "${BENCH_DIR:-}" ]; then
+  if [ -d /dev/shm ] && [ -w /dev/shm ]; then BENCH_DIR=/dev/shm/rippers-bench; else BENCH_DIR=build/bench-work; fi
+fi
+cmake --preset release >/dev/null
+cmake --build --preset release --target cinerip blockrip plain_loop process_bench decode_block_bench >/dev/null
+build=build/release
+trap 'rm -rf "$BENCH_DIR"' EXIT
+
+echo "== decode_block alone (ns_per_sample)"
+"$build/bench/decode_block_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  --benchmark_filter='.*' 2>/dev/null | grep -E '_median|Benchmark'
+echo
+echo "== whole process, against the plain loop on the bare blocks ($BENCH_DIR)"
+"$build/bench/process_bench" "$build/cinerip/cinerip" "$build/blockrip/blockrip" "$build/bench/plain_loop" \
+  "$BENCH_DIR" "$mebibytes" "$pairs"
