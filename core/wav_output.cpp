@@ -1,9 +1,8 @@
 #include "wav_output.hpp"
 
-namespace {
+#include <algorithm>
 
-// One write of pending samples per 4096 blocks: the output of 64 KiB of input.
-constexpr std::size_t pending_bytes = 4096 * pcm_block_bytes;
+namespace {
 
 constexpr std::uint16_t pcm_format = 1;
 constexpr std::uint16_t mono = 1;
@@ -63,7 +62,10 @@ wav_header make_wav_header(sample_rate rate)
     return header;
 }
 
-wav_output::wav_output(byte_sink& destination) : sink{destination}, pending(pending_bytes) {}
+wav_output::wav_output(byte_sink& destination, std::size_t pending_blocks)
+    : sink{destination}, pending(std::max<std::size_t>(pending_blocks, 1) * pcm_block_bytes)
+{
+}
 
 io_status write_wav_header(wav_output& out, sample_rate rate)
 {

@@ -33,10 +33,13 @@ static_assert(sizeof(wav_header) == 58);
 
 enum class [[nodiscard]] append_status { ok, write_failed, size_limit_reached };
 
+// One write of pending samples per 4096 blocks: the output of 64 KiB of input.
+inline constexpr std::size_t default_pending_blocks = 4096;
+
 // The WAV file being written. Samples collect in one fixed buffer that is
 // written in large pieces; `length` counts every byte handed to the sink.
 struct wav_output {
-    explicit wav_output(byte_sink& destination);
+    explicit wav_output(byte_sink& destination, std::size_t pending_blocks = default_pending_blocks);
 
     byte_sink& sink;
     std::vector<std::uint8_t> pending;

@@ -1,0 +1,117 @@
+// Makes the fuzz targets' seed corpus: well-formed inputs and the malformed
+// shapes worth starting from. Each seed starts with the two bytes that shape
+// the source (fetch size, failure point); see fuzz_checks.hpp.
+#include "adpcm_encoder.hpp"
+#include "sample_files.hpp"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+using bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint8_t whole = 0;
+constexpr std::uint8_t never = 0xF0; // and 1 block per write
+constexpr std::uint8_t never_big_writes = 0xFF;
+
+// Reading fails after `sixteenths` of the file; 3 blocks per write.
+constexpr std::uint8_t fail_after(unsigned sixteenths)
+{
+    return static_cast<std::uint8_t>(sixteenths << 4U | 2U);
+}
+
+bytes seed(std::uint8_t fetch_bytes, std::uint8_t fail_at, const bytes& file)
+{
+    bytes data{fetch_bytes, fail_at};
+    data.insert(data.end(), file.begin(), file.end());
+    return data;
+}
+
+void put_header(bytes& file, const char (&tag)[5], std::uint32_t size)
+{
+    file.insert(file.end(), tag, tag + 4);
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        file.push_back(static_cast<std::uint8_t>(size >> static_cast<unsigned>(shift)));
+    }
+}
+
+bytes concat(bytes a, const bytes& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fputs("usage: make_fuzz_corpus <corpus directory>\n", stderr);
+        return 1;
+    }
+    const std::filesystem::path corpus = argv[1];
+    const std::vector<std::int16_t> chord = make_chord(11025);
+    const std::vector<adpcm_block> blocks =
+        encode_signal(std::span{chord}.subspan(chord.size() / 4, 28 * 12)); // the loud part
+    bytes raw = raw_block_stream(blocks);
+    bytes odd_filters = raw;
+    odd_filters[0] = 0x5C;
+    odd_filters[16 * 5] = 0xF3;
+
+    bytes headers_alone;
+    put_header(headers_alone, "Ad10", 8);
+    put_header(headers_alone, "Vi10", 0);
+    put_header(headers_alone, "Vi10", 5);
+    put_header(headers_alone, "Vi10", 0x80000008);
+    put_header(headers_alone, "Vi10", 0xFFFFFFFF);
+    bytes uneven;
+    put_header(uneven, "Ad10", 8 + 20);
+    uneven = concat(uneven, raw);
+    bytes huge;
+    put_header(huge, "Ad10", 0x7FFFFFF8);
+    huge = concat(huge, bytes(raw.begin(), raw.begin() + 40));
+    const bytes container = build_container(blocks, {{3, 1, 5}, {0, 24, 7}});
+    bytes cut_size = container;
+    put_header(cut_size, "Ad10", 24);
+    cut_size.resize(cut_size.size() - 6);
+    bytes wrong_case;
+    put_header(wrong_case, "AD10", 8 + 16);
+    wrong_case = concat(wrong_case, bytes(raw.begin(), raw.begin() + 16));
+
+    const std::vector<std::pair<std::string, bytes>> scan_seeds{
+        {"container", seed(whole, never_big_writes, container)},
+        {"container_small_fetches", seed(7, never, container)},
+        {"container_read_fails", seed(16, fail_after(8), container)},
+        {"odd_filters", seed(whole, never, build_container(
+                                                 std::vector<adpcm_block>(blocks.begin(), blocks.begin() + 6), {{6}, {4}}))},
+        {"headers_alone", seed(whole, never, concat(headers_alone, container))},
+        {"uneven_payload", seed(3, never, uneven)},
+        {"huge_declared_size", seed(whole, never, huge)},
+        {"cut_size_field", seed(whole, never, cut_size)},
+        {"stray_bytes", seed(whole, never, concat(container, {0x41, 0x64}))},
+        {"wrong_case", seed(whole, never, wrong_case)},
+        {"empty", seed(whole, never, {})},
+    };
+    const std::vector<std::pair<std::string, bytes>> stream_seeds{
+        {"blocks", seed(whole, never_big_writes, raw)},
+        {"blocks_small_fetches", seed(5, never, raw)},
+        {"blocks_read_fails", seed(16, fail_after(10), raw)},
+        {"odd_filters", seed(whole, never, odd_filters)},
+        {"short_tail", seed(whole, never, bytes(raw.begin(), raw.begin() + 33))},
+        {"under_one_block", seed(whole, never, bytes(raw.begin(), raw.begin() + 15))},
+        {"empty", seed(whole, never, {})},
+    };
+    for (const auto& [target, seeds] : {std::pair{"fuzz_scan_chunks", &scan_seeds},
+                                        std::pair{"fuzz_read_block_stream", &stream_seeds}}) {
+        std::filesystem::create_directories(corpus / target);
+        for (const auto& [name, data] : *seeds) {
+            if (!write_file((corpus / target / (name + ".bin")).string(), data)) {
+                std::fprintf(stderr, "make_fuzz_corpus: cannot write %s\n", name.c_str());
+                return 1;
+            }
+        }
+    }
+    return 0;
+}
