@@ -1,0 +1,108 @@
+// Inputs and outputs past the 32-bit sizes, made sparse where the file
+// system allows. Left out of the default run: `cmake --workflow --preset large`.
+#include "sample_files.hpp"
+#include "support/memory_streams.hpp"
+#include "support/programs.hpp"
+#include "wav_output.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+constexpr std::uint64_t gib = std::uint64_t{1} << 30U;
+
+std::vector<std::uint8_t> chunk_header(const char (&tag)[5], std::uint32_t size)
+{
+    std::vector<std::uint8_t> header(tag, tag + 4);
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        header.push_back(static_cast<std::uint8_t>(size >> static_cast<unsigned>(shift)));
+    }
+    return header;
+}
+
+std::vector<adpcm_block> some_blocks(std::size_t count, unsigned seed)
+{
+    std::vector<adpcm_block> blocks(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        for (std::size_t j = 0; j < adpcm_block_bytes; ++j) {
+            blocks[i].bytes[j] = static_cast<std::uint8_t>(i * 13 + j * seed);
+        }
+        blocks[i].bytes[0] = static_cast<std::uint8_t>((i % 5) << 4U | (i % 12));
+    }
+    return blocks;
+}
+
+void write_at(std::fstream& file, std::uint64_t offset, std::span<const std::uint8_t> bytes)
+{
+    file.seekp(static_cast<std::streamoff>(offset));
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(file.good());
+}
+
+TEST(large_files, container_over_4_gib_keeps_its_positions)
+{
+    temp_dir dir;
+    const std::vector<adpcm_block> first = some_blocks(100, 7);
+    const std::vector<adpcm_block> last = some_blocks(50, 11);
+    std::fstream file{dir / "big.str", std::ios::binary | std::ios::out | std::ios::trunc};
+    std::vector<std::uint8_t> start;
+    append_chunk(start, {'A', 'd', '1', '0'}, raw_block_stream(first));
+    write_at(file, 0, start);
+    // Three other chunks of almost 2 GiB each, left as holes.
+    std::uint64_t offset = start.size();
+    for (int i = 0; i < 3; ++i) {
+        write_at(file, offset, chunk_header("Vi10", 0x7FFFFFF8));
+        offset += 0x7FFFFFF8;
+    }
+    std::vector<std::uint8_t> end;
+    append_chunk(end, {'A', 'd', '1', '0'}, raw_block_stream(last));
+    write_at(file, offset, end);
+    file.close();
+    ASSERT_GT(std::filesystem::file_size(dir / "big.str"), 4 * gib + gib);
+
+    const program_result result = run_program(CINERIP_PATH, {"cinerip", "big.str"}, dir.path());
+    EXPECT_EQ(result.exit_status, 0) << result.output;
+    std::vector<adpcm_block> both = first;
+    both.insert(both.end(), last.begin(), last.end());
+    string_console quiet;
+    predictor_state state{0, 0};
+    std::vector<std::int16_t> expected;
+    for (const adpcm_block& block : both) {
+        pcm_block samples{};
+        decode_block(block, state, samples, quiet);
+        expected.insert(expected.end(), samples.samples.begin(), samples.samples.end());
+    }
+    EXPECT_EQ(parse_wav(read_bytes(dir / "big.str.wav")).samples, expected);
+}
+
+TEST(large_files, raw_stream_past_the_wav_limit_stops_with_a_true_header)
+{
+    temp_dir dir;
+    constexpr std::uint64_t most_blocks = 76695843;
+    {
+        // Silent blocks (all zero), as a hole.
+        std::ofstream file{dir / "long.vb", std::ios::binary};
+        file.close();
+        std::filesystem::resize_file(dir / "long.vb", (most_blocks + 1) * adpcm_block_bytes);
+    }
+    const program_result result = run_program(BLOCKRIP_PATH, {"blockrip", "long.vb"}, dir.path());
+    EXPECT_EQ(result.output,
+              "blockrip converter v0.2 - Orlandel\r\nDecompressing...\r\nERROR: WAV file size limit reached\r\n");
+    EXPECT_EQ(result.exit_status, 4);
+
+    const std::filesystem::path wav = dir / "long.vb.wav";
+    const std::uint64_t length = wav_header_bytes + pcm_block_bytes * most_blocks;
+    ASSERT_EQ(std::filesystem::file_size(wav), length);
+    std::ifstream in{wav, std::ios::binary};
+    std::vector<std::uint8_t> header(wav_header_bytes);
+    in.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size()));
+    const wav_contents fields = parse_wav(header);
+    EXPECT_EQ(fields.riff_size, length - 8);
+    EXPECT_EQ(fields.riff_size, 4294967258U);
+    EXPECT_EQ(fields.data_size, length - wav_header_bytes);
+    EXPECT_EQ(fields.sample_count, most_blocks * samples_per_block);
+}
+
+} // namespace
