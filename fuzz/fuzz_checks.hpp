@@ -6,6 +6,7 @@
 
 #include "conversion_run.hpp"
 #include "support/memory_streams.hpp"
+#include "support/reference_decoding.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -86,19 +87,14 @@ inline stage_result run_stage_checked(input_stage_routine stage, const fuzz_inpu
 // The WAV data and decoder messages that these blocks must give.
 inline std::pair<std::vector<std::uint8_t>, std::string> expected_output(std::span<const adpcm_block> blocks)
 {
-    string_console messages;
-    predictor_state state{0, 0};
+    const decoded_blocks decoded = decode_all(blocks);
     std::vector<std::uint8_t> data;
-    for (const adpcm_block& block : blocks) {
-        pcm_block samples{};
-        decode_block(block, state, samples, messages);
-        for (const std::int16_t sample : samples.samples) {
-            const auto bits = static_cast<std::uint16_t>(sample);
-            data.push_back(static_cast<std::uint8_t>(bits));
-            data.push_back(static_cast<std::uint8_t>(bits >> 8U));
-        }
+    for (const std::int16_t sample : decoded.samples) {
+        const auto bits = static_cast<std::uint16_t>(sample);
+        data.push_back(static_cast<std::uint8_t>(bits));
+        data.push_back(static_cast<std::uint8_t>(bits >> 8U));
     }
-    return {data, messages.text};
+    return {data, decoded.messages};
 }
 
 // A finished stage wrote exactly the expected data; a failed read, a prefix

@@ -2,6 +2,7 @@
 #include "cinerip.hpp"
 #include "sample_files.hpp"
 #include "support/memory_streams.hpp"
+#include "support/reference_decoding.hpp"
 
 #include <gtest/gtest.h>
 
@@ -47,19 +48,6 @@ std::vector<adpcm_block> random_blocks(std::size_t count, std::uint32_t seed)
     return blocks;
 }
 
-std::vector<std::int16_t> decode_all(std::span<const adpcm_block> blocks)
-{
-    string_console quiet;
-    predictor_state state{0, 0};
-    std::vector<std::int16_t> samples;
-    for (const adpcm_block& block : blocks) {
-        pcm_block out{};
-        decode_block(block, state, out, quiet);
-        samples.insert(samples.end(), out.samples.begin(), out.samples.end());
-    }
-    return samples;
-}
-
 std::vector<std::uint8_t> bytes_of(std::span<const adpcm_block> blocks)
 {
     return raw_block_stream(blocks);
@@ -85,7 +73,7 @@ protected:
 
     std::vector<std::int16_t> reference(std::size_t count) const
     {
-        return decode_all(std::span{blocks}.first(count));
+        return decode_all(std::span{blocks}.first(count)).samples;
     }
 };
 
@@ -190,7 +178,7 @@ TEST_F(scan_chunks_test, read_failure_stops_the_scan)
 TEST(input_stages, same_blocks_give_same_samples_whatever_the_packaging)
 {
     const std::vector<adpcm_block> blocks = random_blocks(500, 11);
-    const std::vector<std::int16_t> expected = decode_all(blocks);
+    const std::vector<std::int16_t> expected = decode_all(blocks).samples;
     const std::vector<std::uint8_t> raw = raw_block_stream(blocks);
     const std::vector<container_plan> plans{
         {{1}, {0}}, {{500}, {1}}, {{3, 1, 7, 128, 2}, {13, 1024, 0, 4095}}, {{64}, {70000}}};
@@ -211,12 +199,12 @@ TEST(read_block_stream, takes_whole_blocks_and_drops_a_short_tail)
     for (const std::size_t length : {0U, 15U, 16U, 33U, 47U, 48U}) {
         const stage_run run = run_stage(read_block_stream, std::span{raw}.first(length), 7);
         EXPECT_EQ(run.outcome, stage_outcome::finished);
-        EXPECT_EQ(run.samples, decode_all(std::span{blocks}.first(length / 16))) << length;
+        EXPECT_EQ(run.samples, decode_all(std::span{blocks}.first(length / 16)).samples) << length;
         EXPECT_EQ(run.messages, "");
     }
     const stage_run failed = run_stage(read_block_stream, raw, 16, 40);
     EXPECT_EQ(failed.outcome, stage_outcome::read_failed);
-    EXPECT_EQ(failed.samples, decode_all(std::span{blocks}.first(2)));
+    EXPECT_EQ(failed.samples, decode_all(std::span{blocks}.first(2)).samples);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Inputs and outputs past the 32-bit sizes, made sparse where the file
 // system allows. Left out of the default run: `cmake --workflow --preset large`.
 #include "sample_files.hpp"
-#include "support/memory_streams.hpp"
+#include "support/reference_decoding.hpp"
 #include "support/programs.hpp"
 #include "wav_output.hpp"
 
@@ -66,15 +66,7 @@ TEST(large_files, container_over_4_gib_keeps_its_positions)
     EXPECT_EQ(result.exit_status, 0) << result.output;
     std::vector<adpcm_block> both = first;
     both.insert(both.end(), last.begin(), last.end());
-    string_console quiet;
-    predictor_state state{0, 0};
-    std::vector<std::int16_t> expected;
-    for (const adpcm_block& block : both) {
-        pcm_block samples{};
-        decode_block(block, state, samples, quiet);
-        expected.insert(expected.end(), samples.samples.begin(), samples.samples.end());
-    }
-    EXPECT_EQ(parse_wav(read_bytes(dir / "big.str.wav")).samples, expected);
+    EXPECT_EQ(parse_wav(read_bytes(dir / "big.str.wav")).samples, decode_all(both).samples);
 }
 
 TEST(large_files, raw_stream_past_the_wav_limit_stops_with_a_true_header)

@@ -1,7 +1,7 @@
 // The real binaries, end to end: standard output byte for byte, the exit
 // status and the WAV file, for both programs alike.
 #include "sample_files.hpp"
-#include "support/memory_streams.hpp"
+#include "support/reference_decoding.hpp"
 #include "support/programs.hpp"
 
 #include <gtest/gtest.h>
@@ -71,22 +71,6 @@ std::vector<adpcm_block> some_blocks(std::size_t count)
     return blocks;
 }
 
-std::vector<std::int16_t> decode_all(std::span<const adpcm_block> blocks, std::string* warnings = nullptr)
-{
-    string_console messages;
-    predictor_state state{0, 0};
-    std::vector<std::int16_t> samples;
-    for (const adpcm_block& block : blocks) {
-        pcm_block out{};
-        decode_block(block, state, out, messages);
-        samples.insert(samples.end(), out.samples.begin(), out.samples.end());
-    }
-    if (warnings != nullptr) {
-        *warnings = messages.text;
-    }
-    return samples;
-}
-
 class programs_test : public ::testing::TestWithParam<program> {
 protected:
     const program& tool = GetParam();
@@ -119,7 +103,7 @@ protected:
     void expect_converted(const std::string& wav_name, std::uint32_t rate) const
     {
         const wav_contents out = wav(wav_name);
-        EXPECT_EQ(out.samples, decode_all(blocks));
+        EXPECT_EQ(out.samples, decode_all(blocks).samples);
         EXPECT_EQ(out.rate, rate);
         EXPECT_EQ(out.byte_rate, 2 * rate);
         EXPECT_EQ(out.riff_size, 50 + 56 * blocks.size());
@@ -238,8 +222,7 @@ TEST_P(programs_test, out_of_bounds_filters_warn_between_the_run_lines)
     odd[7].bytes[0] = 0xF0;
     write_input("odd", tool.package(odd));
     const program_result result = run({"odd"});
-    std::string warnings;
-    const std::vector<std::int16_t> expected = decode_all(odd, &warnings);
+    const auto [expected, warnings] = decode_all(odd);
     EXPECT_EQ(warnings, "WARNING: out of bounds\r\nfilterid = 5,\r\nWARNING: out of bounds\r\nfilterid = 15,\r\n");
     EXPECT_EQ(result.output, tool.banner + decompressing + warnings + done);
     EXPECT_EQ(result.exit_status, 0);
@@ -297,7 +280,7 @@ TEST(cinerip_program, reports_a_file_that_ends_inside_audio)
     const program_result result = run_program(CINERIP_PATH, {"cinerip", "cut"}, dir.path());
     EXPECT_EQ(result.output, cinerip.banner + decompressing + "WARNING: file ends inside an audio chunk\r\n" + done);
     EXPECT_EQ(result.exit_status, 0);
-    EXPECT_EQ(parse_wav(read_bytes(dir / "cut.wav")).samples, decode_all(blocks));
+    EXPECT_EQ(parse_wav(read_bytes(dir / "cut.wav")).samples, decode_all(blocks).samples);
 }
 
 } // namespace
