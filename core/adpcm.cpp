@@ -3,7 +3,8 @@
 #include "console.hpp"
 
 #include <algorithm>
-#include <string>
+#include <charconv>
+#include <string_view>
 
 namespace {
 
@@ -63,6 +64,18 @@ void decode_predicted(const adpcm_block& block, unsigned shift, filter_weights w
     state.prev2 = prev2;
 }
 
+// Formatted in place: a stream of such blocks must not allocate per block.
+void report_unknown_filter(unsigned filterid, console& messages)
+{
+    constexpr std::string_view prefix = "filterid = ";
+    std::array<char, 32> line{};
+    char* end = std::copy(prefix.begin(), prefix.end(), line.begin());
+    end = std::to_chars(end, line.end(), filterid).ptr;
+    end = std::copy_n(",\r\n", 3, end);
+    messages.print("WARNING: out of bounds\r\n");
+    messages.print({line.data(), end});
+}
+
 } // namespace
 
 void decode_block(const adpcm_block& block, predictor_state& state, pcm_block& out, console& messages)
@@ -73,8 +86,7 @@ void decode_block(const adpcm_block& block, predictor_state& state, pcm_block& o
     if (filterid < filter_table.size()) {
         weights = filter_table[filterid];
     } else {
-        messages.print("WARNING: out of bounds\r\n");
-        messages.print("filterid = " + std::to_string(filterid) + ",\r\n");
+        report_unknown_filter(filterid, messages);
     }
     if (weights.k1 == 0 && weights.k2 == 0) {
         decode_unpredicted(block, shift, state, out);

@@ -42,23 +42,23 @@ wav_header make_wav_header(sample_rate rate)
 {
     const auto rate_hz = static_cast<std::uint32_t>(rate);
     wav_header header{};
-    put_tag(header, 0, "RIFF");
-    put_u32(header, riff_size_offset, 0);          // file length - 8, patched
-    put_tag(header, 8, "WAVE");
-    put_tag(header, 12, "fmt ");
-    put_u32(header, 16, 18);                       // format chunk size, with the extra-bytes field
-    put_u16(header, 20, pcm_format);
-    put_u16(header, 22, mono);
-    put_u32(header, 24, rate_hz);                  // samples per second
+    put_tag(header, 0, "RIFF");                      // the file is one RIFF chunk
+    put_u32(header, riff_size_offset, 0);            // its size: file length - 8, patched
+    put_tag(header, 8, "WAVE");                      // of WAVE form
+    put_tag(header, 12, "fmt ");                     // format chunk
+    put_u32(header, 16, 18);                         // its size, with the extra-bytes field
+    put_u16(header, 20, pcm_format);                 // format tag
+    put_u16(header, 22, mono);                       // channels
+    put_u32(header, 24, rate_hz);                    // samples per second
     put_u32(header, 28, rate_hz * bytes_per_sample); // bytes per second
-    put_u16(header, 32, bytes_per_sample);         // block align
-    put_u16(header, 34, 16);                       // bits per sample
-    put_u16(header, 36, 0);                        // extra format bytes
-    put_tag(header, 38, "fact");
-    put_u32(header, 42, 4);                        // fact chunk size
-    put_u32(header, sample_count_offset, 0);       // samples, patched
-    put_tag(header, 50, "data");
-    put_u32(header, data_size_offset, 0);          // file length - 58, patched
+    put_u16(header, 32, bytes_per_sample);           // block align
+    put_u16(header, 34, 16);                         // bits per sample
+    put_u16(header, 36, 0);                          // extra format bytes: none
+    put_tag(header, 38, "fact");                     // fact chunk: part of the fixed layout, though PCM needs none
+    put_u32(header, 42, 4);                          // its size
+    put_u32(header, sample_count_offset, 0);         // samples: (file length - 58) / 2, patched
+    put_tag(header, 50, "data");                     // data chunk
+    put_u32(header, data_size_offset, 0);            // its size: file length - 58, patched
     return header;
 }
 
