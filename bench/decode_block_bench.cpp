@@ -1,11 +1,12 @@
-// decode_block alone, per filter and on a mix of all five, over random valid
-// blocks. Items are samples, so the rate reads as samples per second.
+// decode_block alone, per filter and on a mix of all five, over random blocks
+// as an encoder makes them. Items are samples, so the rate reads as samples
+// per second.
 #include "adpcm.hpp"
 #include "console.hpp"
+#include "sample_files.hpp"
 
 #include <benchmark/benchmark.h>
 
-#include <random>
 #include <vector>
 
 namespace {
@@ -15,24 +16,10 @@ public:
     void print(std::string_view /*text*/) override {}
 };
 
-// Shifts are drawn from 0-12, as an encoder makes them; -1 draws the filter too.
-std::vector<adpcm_block> random_blocks(int filterid)
-{
-    std::mt19937 random{1234};
-    std::vector<adpcm_block> blocks(4096);
-    for (adpcm_block& block : blocks) {
-        for (std::uint8_t& byte : block.bytes) {
-            byte = static_cast<std::uint8_t>(random());
-        }
-        const auto filter = static_cast<unsigned>(filterid < 0 ? random() % 5 : static_cast<unsigned>(filterid));
-        block.bytes[0] = static_cast<std::uint8_t>(filter << 4U | random() % 13);
-    }
-    return blocks;
-}
-
 void decode_blocks(benchmark::State& run, int filterid)
 {
-    const std::vector<adpcm_block> blocks = random_blocks(filterid);
+    const std::vector<adpcm_block> blocks =
+        filterid < 0 ? random_blocks(4096, 1234) : random_blocks(4096, 1234, static_cast<unsigned>(filterid));
     null_console quiet;
     predictor_state state{0, 0};
     pcm_block out{};

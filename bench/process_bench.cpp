@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <fcntl.h>
 #include <spawn.h>
@@ -61,22 +60,6 @@ double median(std::vector<double> values)
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-std::vector<adpcm_block> random_blocks(std::size_t count)
-{
-    std::mt19937_64 random{42};
-    std::vector<adpcm_block> blocks(count);
-    for (adpcm_block& block : blocks) {
-        for (std::size_t i = 0; i < adpcm_block_bytes; i += 8) {
-            const std::uint64_t bits = random();
-            for (std::size_t j = 0; j < 8; ++j) {
-                block.bytes[i + j] = static_cast<std::uint8_t>(bits >> (8 * j));
-            }
-        }
-        block.bytes[0] = static_cast<std::uint8_t>((block.bytes[0] % 5) << 4U | block.bytes[1] % 13);
-    }
-    return blocks;
-}
-
 struct contender {
     std::string name;
     std::vector<std::string> command;
@@ -103,7 +86,7 @@ int main(int argc, char** argv)
     // this process would otherwise inherit its high-water mark of memory.
     const pid_t maker = ::fork();
     if (maker == 0) {
-        const std::vector<adpcm_block> blocks = random_blocks(block_count);
+        const std::vector<adpcm_block> blocks = random_blocks(block_count, 42);
         // 2 KiB of audio per chunk, with 1 KiB other chunks between them.
         const bool written = write_file(raw, raw_block_stream(blocks)) &&
                              write_file(container, build_container(blocks, {{128}, {1024 - 8}}));

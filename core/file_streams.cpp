@@ -12,7 +12,7 @@ static_assert(sizeof(long) >= sizeof(std::int64_t), "file positions need a 64-bi
 
 // The streams do their own buffering in large blocks, so the C library's
 // buffer would only add a copy.
-constexpr std::size_t input_fetch_bytes = 64 * 1024;
+constexpr std::size_t input_fetch_bytes = std::size_t{64} * 1024;
 
 struct file_closer {
     void operator()(std::FILE* file) const

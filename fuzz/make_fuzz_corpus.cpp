@@ -29,14 +29,6 @@ bytes seed(std::uint8_t fetch_bytes, std::uint8_t fail_at, const bytes& file)
     return data;
 }
 
-void put_header(bytes& file, const char (&tag)[5], std::uint32_t size)
-{
-    file.insert(file.end(), tag, tag + 4);
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        file.push_back(static_cast<std::uint8_t>(size >> static_cast<unsigned>(shift)));
-    }
-}
-
 bytes concat(bytes a, const bytes& b)
 {
     a.insert(a.end(), b.begin(), b.end());
@@ -61,23 +53,23 @@ int main(int argc, char** argv)
     odd_filters[16 * 5] = 0xF3;
 
     bytes headers_alone;
-    put_header(headers_alone, "Ad10", 8);
-    put_header(headers_alone, "Vi10", 0);
-    put_header(headers_alone, "Vi10", 5);
-    put_header(headers_alone, "Vi10", 0x80000008);
-    put_header(headers_alone, "Vi10", 0xFFFFFFFF);
+    append_chunk_header(headers_alone, "Ad10", 8);
+    append_chunk_header(headers_alone, "Vi10", 0);
+    append_chunk_header(headers_alone, "Vi10", 5);
+    append_chunk_header(headers_alone, "Vi10", 0x80000008);
+    append_chunk_header(headers_alone, "Vi10", 0xFFFFFFFF);
     bytes uneven;
-    put_header(uneven, "Ad10", 8 + 20);
+    append_chunk_header(uneven, "Ad10", 8 + 20);
     uneven = concat(uneven, raw);
     bytes huge;
-    put_header(huge, "Ad10", 0x7FFFFFF8);
+    append_chunk_header(huge, "Ad10", 0x7FFFFFF8);
     huge = concat(huge, bytes(raw.begin(), raw.begin() + 40));
     const bytes container = build_container(blocks, {{3, 1, 5}, {0, 24, 7}});
     bytes cut_size = container;
-    put_header(cut_size, "Ad10", 24);
+    append_chunk_header(cut_size, "Ad10", 24);
     cut_size.resize(cut_size.size() - 6);
     bytes wrong_case;
-    put_header(wrong_case, "AD10", 8 + 16);
+    append_chunk_header(wrong_case, "AD10", 8 + 16);
     wrong_case = concat(wrong_case, bytes(raw.begin(), raw.begin() + 16));
 
     const std::vector<std::pair<std::string, bytes>> scan_seeds{

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 
 namespace {
 
@@ -35,19 +34,6 @@ stage_run run_stage(input_stage_routine stage, std::span<const std::uint8_t> inp
     return run;
 }
 
-std::vector<adpcm_block> random_blocks(std::size_t count, std::uint32_t seed)
-{
-    std::mt19937 random{seed};
-    std::vector<adpcm_block> blocks(count);
-    for (adpcm_block& block : blocks) {
-        for (std::uint8_t& byte : block.bytes) {
-            byte = static_cast<std::uint8_t>(random());
-        }
-        block.bytes[0] = static_cast<std::uint8_t>((random() % 5) << 4U | random() % 13);
-    }
-    return blocks;
-}
-
 std::vector<std::uint8_t> bytes_of(std::span<const adpcm_block> blocks)
 {
     return raw_block_stream(blocks);
@@ -56,14 +42,6 @@ std::vector<std::uint8_t> bytes_of(std::span<const adpcm_block> blocks)
 void append_bytes(std::vector<std::uint8_t>& file, std::span<const std::uint8_t> bytes)
 {
     file.insert(file.end(), bytes.begin(), bytes.end());
-}
-
-void append_header(std::vector<std::uint8_t>& file, const char (&tag)[5], std::uint32_t size)
-{
-    append_bytes(file, std::span{reinterpret_cast<const std::uint8_t*>(tag), 4});
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        file.push_back(static_cast<std::uint8_t>(size >> static_cast<unsigned>(shift)));
-    }
 }
 
 class scan_chunks_test : public ::testing::Test {
@@ -80,10 +58,10 @@ protected:
 TEST_F(scan_chunks_test, decodes_audio_chunks_and_steps_over_the_rest)
 {
     std::vector<std::uint8_t> file;
-    append_chunk(file, {'V', 'i', '1', '0'}, filler);
-    append_chunk(file, {'A', 'd', '1', '0'}, bytes_of(std::span{blocks}.first(3)));
-    append_chunk(file, {'A', 'D', '1', '0'}, bytes_of(std::span{blocks}.first(2))); // letter case differs
-    append_chunk(file, {'a', 'd', '1', '0'}, filler);
+    append_chunk(file, "Vi10", filler);
+    append_chunk(file, "Ad10", bytes_of(std::span{blocks}.first(3)));
+    append_chunk(file, "AD10", bytes_of(std::span{blocks}.first(2))); // letter case differs
+    append_chunk(file, "ad10", filler);
     const stage_run run = run_stage(scan_chunks, file);
     EXPECT_EQ(run.outcome, stage_outcome::finished);
     EXPECT_EQ(run.samples, reference(3));
@@ -96,13 +74,13 @@ TEST_F(scan_chunks_test, chunks_without_payload_are_headers_alone)
     // that it is negative as a signed length: each is its header alone, and
     // the next tag follows right after its size field.
     std::vector<std::uint8_t> file;
-    append_header(file, "Ad10", 8);
-    append_header(file, "Vi10", 8);
-    append_header(file, "Vi10", 0);
-    append_header(file, "Vi10", 5);
-    append_header(file, "Vi10", 0x80000008);
-    append_header(file, "Vi10", 0xFFFFFFFF);
-    append_chunk(file, {'A', 'd', '1', '0'}, bytes_of(std::span{blocks}.first(1)));
+    append_chunk_header(file, "Ad10", 8);
+    append_chunk_header(file, "Vi10", 8);
+    append_chunk_header(file, "Vi10", 0);
+    append_chunk_header(file, "Vi10", 5);
+    append_chunk_header(file, "Vi10", 0x80000008);
+    append_chunk_header(file, "Vi10", 0xFFFFFFFF);
+    append_chunk(file, "Ad10", bytes_of(std::span{blocks}.first(1)));
     const stage_run run = run_stage(scan_chunks, file);
     EXPECT_EQ(run.outcome, stage_outcome::finished);
     EXPECT_EQ(run.samples, reference(1));
@@ -114,9 +92,9 @@ TEST_F(scan_chunks_test, last_block_of_an_uneven_payload_reads_on)
     // beyond the payload, and the next tag is read after them.
     const std::vector<std::uint8_t> two = bytes_of(std::span{blocks}.first(2));
     std::vector<std::uint8_t> file;
-    append_chunk(file, {'A', 'd', '1', '0'}, std::span{two}.first(20));
+    append_chunk(file, "Ad10", std::span{two}.first(20));
     append_bytes(file, std::span{two}.subspan(20));
-    append_chunk(file, {'A', 'd', '1', '0'}, bytes_of(std::span{blocks}.subspan(2, 1)));
+    append_chunk(file, "Ad10", bytes_of(std::span{blocks}.subspan(2, 1)));
     const stage_run run = run_stage(scan_chunks, file);
     EXPECT_EQ(run.outcome, stage_outcome::finished);
     EXPECT_EQ(run.samples, reference(3));
@@ -127,8 +105,8 @@ TEST_F(scan_chunks_test, ends_quietly_in_a_chunk_header)
     // One to three stray bytes, a tag with a cut size, a tag alone.
     for (const std::size_t stray : {1U, 2U, 3U, 4U, 6U}) {
         std::vector<std::uint8_t> file;
-        append_chunk(file, {'A', 'd', '1', '0'}, bytes_of(std::span{blocks}.first(2)));
-        append_header(file, "Ad10", 0x18);
+        append_chunk(file, "Ad10", bytes_of(std::span{blocks}.first(2)));
+        append_chunk_header(file, "Ad10", 0x18);
         file.resize(file.size() - 8 + stray);
         const stage_run run = run_stage(scan_chunks, file);
         EXPECT_EQ(run.outcome, stage_outcome::finished) << stray;
@@ -143,7 +121,7 @@ TEST_F(scan_chunks_test, warns_once_when_the_file_ends_inside_audio)
     const std::vector<std::uint8_t> three = bytes_of(std::span{blocks}.first(3));
     // A declared size of almost 2 GiB on a file of three blocks and a half.
     std::vector<std::uint8_t> huge;
-    append_header(huge, "Ad10", 0x7FFFFFF8);
+    append_chunk_header(huge, "Ad10", 0x7FFFFFF8);
     append_bytes(huge, three);
     append_bytes(huge, std::span{three}.first(8));
     const stage_run from_huge = run_stage(scan_chunks, huge);
@@ -153,7 +131,7 @@ TEST_F(scan_chunks_test, warns_once_when_the_file_ends_inside_audio)
 
     // The last block of an uneven payload overrunning the end of the file.
     std::vector<std::uint8_t> overrun;
-    append_chunk(overrun, {'A', 'd', '1', '0'}, std::span{three}.first(20));
+    append_chunk(overrun, "Ad10", std::span{three}.first(20));
     const stage_run from_overrun = run_stage(scan_chunks, overrun);
     EXPECT_EQ(from_overrun.samples, reference(1));
     EXPECT_EQ(from_overrun.messages, warning);
@@ -162,7 +140,7 @@ TEST_F(scan_chunks_test, warns_once_when_the_file_ends_inside_audio)
 TEST_F(scan_chunks_test, read_failure_stops_the_scan)
 {
     std::vector<std::uint8_t> file;
-    append_chunk(file, {'A', 'd', '1', '0'}, bytes_of(blocks));
+    append_chunk(file, "Ad10", bytes_of(blocks));
     // Inside the third block, inside a header, and inside skipped data.
     for (const std::size_t fail_at : {8U + 40U, 4U, 0U}) {
         const stage_run run = run_stage(scan_chunks, file, 16, fail_at);
@@ -170,8 +148,8 @@ TEST_F(scan_chunks_test, read_failure_stops_the_scan)
         EXPECT_EQ(run.samples.size(), fail_at < 8 ? 0U : 2U * 28U) << fail_at;
     }
     std::vector<std::uint8_t> skipping;
-    append_chunk(skipping, {'V', 'i', '1', '0'}, filler);
-    append_chunk(skipping, {'A', 'd', '1', '0'}, bytes_of(blocks));
+    append_chunk(skipping, "Vi10", filler);
+    append_chunk(skipping, "Ad10", bytes_of(blocks));
     EXPECT_EQ(run_stage(scan_chunks, skipping, 4, 30).outcome, stage_outcome::read_failed);
 }
 

@@ -13,27 +13,6 @@ namespace {
 
 constexpr std::uint64_t gib = std::uint64_t{1} << 30U;
 
-std::vector<std::uint8_t> chunk_header(const char (&tag)[5], std::uint32_t size)
-{
-    std::vector<std::uint8_t> header(tag, tag + 4);
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        header.push_back(static_cast<std::uint8_t>(size >> static_cast<unsigned>(shift)));
-    }
-    return header;
-}
-
-std::vector<adpcm_block> some_blocks(std::size_t count, unsigned seed)
-{
-    std::vector<adpcm_block> blocks(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        for (std::size_t j = 0; j < adpcm_block_bytes; ++j) {
-            blocks[i].bytes[j] = static_cast<std::uint8_t>(i * 13 + j * seed);
-        }
-        blocks[i].bytes[0] = static_cast<std::uint8_t>((i % 5) << 4U | (i % 12));
-    }
-    return blocks;
-}
-
 void write_at(std::fstream& file, std::uint64_t offset, std::span<const std::uint8_t> bytes)
 {
     file.seekp(static_cast<std::streamoff>(offset));
@@ -44,20 +23,22 @@ void write_at(std::fstream& file, std::uint64_t offset, std::span<const std::uin
 TEST(large_files, container_over_4_gib_keeps_its_positions)
 {
     temp_dir dir;
-    const std::vector<adpcm_block> first = some_blocks(100, 7);
-    const std::vector<adpcm_block> last = some_blocks(50, 11);
+    const std::vector<adpcm_block> first = random_blocks(100, 7);
+    const std::vector<adpcm_block> last = random_blocks(50, 11);
     std::fstream file{dir / "big.str", std::ios::binary | std::ios::out | std::ios::trunc};
     std::vector<std::uint8_t> start;
-    append_chunk(start, {'A', 'd', '1', '0'}, raw_block_stream(first));
+    append_chunk(start, "Ad10", raw_block_stream(first));
     write_at(file, 0, start);
     // Three other chunks of almost 2 GiB each, left as holes.
     std::uint64_t offset = start.size();
     for (int i = 0; i < 3; ++i) {
-        write_at(file, offset, chunk_header("Vi10", 0x7FFFFFF8));
+        std::vector<std::uint8_t> header;
+        append_chunk_header(header, "Vi10", 0x7FFFFFF8);
+        write_at(file, offset, header);
         offset += 0x7FFFFFF8;
     }
     std::vector<std::uint8_t> end;
-    append_chunk(end, {'A', 'd', '1', '0'}, raw_block_stream(last));
+    append_chunk(end, "Ad10", raw_block_stream(last));
     write_at(file, offset, end);
     file.close();
     ASSERT_GT(std::filesystem::file_size(dir / "big.str"), 4 * gib + gib);

@@ -59,23 +59,11 @@ const program blockrip{
 const std::string decompressing = "Decompressing...\r\n";
 const std::string done = "DONE!\r\n";
 
-std::vector<adpcm_block> some_blocks(std::size_t count)
-{
-    std::vector<adpcm_block> blocks(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        for (std::size_t j = 0; j < adpcm_block_bytes; ++j) {
-            blocks[i].bytes[j] = static_cast<std::uint8_t>(i * 31 + j * 7);
-        }
-        blocks[i].bytes[0] = static_cast<std::uint8_t>((i % 5) << 4U | (i % 13));
-    }
-    return blocks;
-}
-
 class programs_test : public ::testing::TestWithParam<program> {
 protected:
     const program& tool = GetParam();
     temp_dir dir;
-    const std::vector<adpcm_block> blocks = some_blocks(40);
+    const std::vector<adpcm_block> blocks = random_blocks(40, 1);
 
     std::string write_input(const std::string& name, std::span<const std::uint8_t> bytes) const
     {
@@ -240,7 +228,7 @@ TEST_P(programs_test, failed_writes_stop_the_run_and_leave_no_file)
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "full.wav"));
 
     // A file-size limit that cuts the samples short.
-    const std::vector<adpcm_block> many = some_blocks(20000);
+    const std::vector<adpcm_block> many = random_blocks(20000, 2);
     write_input("limited", tool.package(many));
     const program_result limited = run({"limited"}, {.file_size = 100000});
     EXPECT_EQ(limited.output, tool.banner + decompressing + "ERROR: Cannot write file limited.wav\r\n");
@@ -272,9 +260,9 @@ INSTANTIATE_TEST_SUITE_P(both, programs_test, ::testing::Values(cinerip, blockri
 TEST(cinerip_program, reports_a_file_that_ends_inside_audio)
 {
     temp_dir dir;
-    const std::vector<adpcm_block> blocks = some_blocks(3);
+    const std::vector<adpcm_block> blocks = random_blocks(3, 3);
     std::vector<std::uint8_t> file;
-    append_chunk(file, {'A', 'd', '1', '0'}, raw_block_stream(blocks));
+    append_chunk(file, "Ad10", raw_block_stream(blocks));
     file[7] += 16; // one block more than the file holds
     ASSERT_TRUE(write_file(dir / "cut", file));
     const program_result result = run_program(CINERIP_PATH, {"cinerip", "cut"}, dir.path());

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <numbers>
+#include <random>
 
 namespace {
 
@@ -44,13 +45,6 @@ double semitones_from_a4(int semitones)
     return 440.0 * std::pow(2.0, semitones / 12.0);
 }
 
-void put_be32(std::vector<std::uint8_t>& file, std::uint32_t value)
-{
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        file.push_back(static_cast<std::uint8_t>(value >> static_cast<unsigned>(shift)));
-    }
-}
-
 } // namespace
 
 std::vector<std::int16_t> make_melody(std::uint32_t rate)
@@ -78,13 +72,37 @@ std::vector<std::int16_t> make_chord(std::uint32_t rate)
     return to_samples(mix);
 }
 
-void append_chunk(std::vector<std::uint8_t>& file, const std::array<char, 4>& tag, std::span<const std::uint8_t> payload)
+void append_chunk_header(std::vector<std::uint8_t>& file, std::string_view tag, std::uint32_t size)
 {
-    for (const char c : tag) {
+    for (const char c : tag.substr(0, 4)) {
         file.push_back(static_cast<std::uint8_t>(c));
     }
-    put_be32(file, static_cast<std::uint32_t>(payload.size() + 8));
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        file.push_back(static_cast<std::uint8_t>(size >> static_cast<unsigned>(shift)));
+    }
+}
+
+void append_chunk(std::vector<std::uint8_t>& file, std::string_view tag, std::span<const std::uint8_t> payload)
+{
+    append_chunk_header(file, tag, static_cast<std::uint32_t>(payload.size() + 8));
     file.insert(file.end(), payload.begin(), payload.end());
+}
+
+std::vector<adpcm_block> random_blocks(std::size_t count, std::uint32_t seed, std::optional<unsigned> filterid)
+{
+    std::mt19937 random{seed};
+    std::vector<adpcm_block> blocks(count);
+    for (adpcm_block& block : blocks) {
+        for (std::size_t i = 0; i < adpcm_block_bytes; i += 4) {
+            const auto bits = static_cast<std::uint32_t>(random());
+            for (std::size_t j = 0; j < 4; ++j) {
+                block.bytes[i + j] = static_cast<std::uint8_t>(bits >> (8 * j));
+            }
+        }
+        const unsigned filter = filterid.value_or(block.bytes[0] % 5U);
+        block.bytes[0] = static_cast<std::uint8_t>(filter << 4U | block.bytes[1] % 13U);
+    }
+    return blocks;
 }
 
 std::vector<std::uint8_t> build_container(std::span<const adpcm_block> blocks, const container_plan& plan)
@@ -98,7 +116,7 @@ std::vector<std::uint8_t> build_container(std::span<const adpcm_block> blocks, c
         for (std::size_t i = 0; i < filler.size(); ++i) {
             filler[i] = static_cast<std::uint8_t>(i * 37 + chunk);
         }
-        append_chunk(file, {'V', 'i', '1', '0'}, filler);
+        append_chunk(file, "Vi10", filler);
     };
     other_chunk();
     while (next_block < blocks.size()) {
@@ -108,7 +126,7 @@ std::vector<std::uint8_t> build_container(std::span<const adpcm_block> blocks, c
         for (const adpcm_block& block : blocks.subspan(next_block, count)) {
             payload.insert(payload.end(), block.bytes.begin(), block.bytes.end());
         }
-        append_chunk(file, {'A', 'd', '1', '0'}, payload);
+        append_chunk(file, "Ad10", payload);
         next_block += count;
         ++chunk;
         other_chunk();

@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Sound a listener recognises, for the bundled samples and the round-trip
@@ -22,9 +24,18 @@ struct container_plan {
     std::vector<std::size_t> other_chunk_bytes;
 };
 
-void append_chunk(std::vector<std::uint8_t>& file, const std::array<char, 4>& tag, std::span<const std::uint8_t> payload);
+// A chunk header: the 4-byte tag, then `size` (the whole chunk's length)
+// big-endian. Any size may be written, for malformed test files.
+void append_chunk_header(std::vector<std::uint8_t>& file, std::string_view tag, std::uint32_t size);
+
+void append_chunk(std::vector<std::uint8_t>& file, std::string_view tag, std::span<const std::uint8_t> payload);
 
 [[nodiscard]] std::vector<std::uint8_t> build_container(std::span<const adpcm_block> blocks, const container_plan& plan);
+
+// Random blocks as an encoder could make them: filters 0-4 (or only
+// `filterid`), shifts 0-12, any codes and flags.
+[[nodiscard]] std::vector<adpcm_block> random_blocks(std::size_t count, std::uint32_t seed,
+                                                     std::optional<unsigned> filterid = std::nullopt);
 
 [[nodiscard]] std::vector<std::uint8_t> raw_block_stream(std::span<const adpcm_block> blocks);
 
