@@ -31,6 +31,7 @@ run_settings read_command_line(const converter_profile& profile, std::span<const
 }
 
 struct open_files {
+    file_system& system;
     const std::string& input_path;
     byte_source& input;
     const std::string& output_name;
@@ -70,7 +71,7 @@ run_outcome convert(const converter_profile& profile, sample_rate rate, const op
     const bool output_closed = files.output.close() == io_status::ok;
     if (!finished || !output_closed) {
         messages.print("ERROR: Cannot write file " + files.output_name + "\r\n");
-        discard_output_file(files.output_name);
+        files.system.discard_output(files.output_name);
         outcome = stage_outcome::write_failed;
     }
     if (files.input.close() != io_status::ok && outcome == stage_outcome::finished) {
@@ -84,7 +85,8 @@ run_outcome convert(const converter_profile& profile, sample_rate rate, const op
     return run_outcome::done;
 }
 
-run_outcome run(const converter_profile& profile, std::span<const char* const> arguments, console& messages)
+run_outcome run(const converter_profile& profile, std::span<const char* const> arguments, console& messages,
+                file_system& files)
 {
     messages.print(profile.banner);
     const run_settings settings =
@@ -94,29 +96,31 @@ run_outcome run(const converter_profile& profile, std::span<const char* const> a
         return run_outcome::usage_shown;
     }
     const std::string& input_path = *settings.input_path;
-    const std::unique_ptr<byte_source> input = open_input_file(input_path);
+    const std::unique_ptr<byte_source> input = files.open_input(input_path);
     if (!input) {
         messages.print("ERROR: Cannot open file " + input_path + "\r\n");
         return run_outcome::input_not_opened;
     }
     const std::string output_name = input_path + ".wav";
-    const std::unique_ptr<byte_sink> output = create_output_file(output_name, input_path);
+    const std::unique_ptr<byte_sink> output = files.create_output(output_name, input_path);
     if (!output) {
         messages.print("ERROR: Cannot open file for decompression: " + output_name + "\r\n");
         return run_outcome::output_not_created;
     }
-    return convert(profile, settings.rate, {input_path, *input, output_name, *output}, messages);
+    return convert(profile, settings.rate, {files, input_path, *input, output_name, *output}, messages);
 }
 
 } // namespace
 
-int run_conversion(const converter_profile& profile, std::span<const char* const> arguments, console& messages)
+int run_conversion(const converter_profile& profile, std::span<const char* const> arguments, console& messages,
+                   file_system& files)
 {
-    return exit_status(run(profile, arguments, messages));
+    return exit_status(run(profile, arguments, messages, files));
 }
 
 int run_conversion(const converter_profile& profile, int argc, const char* const* argv)
 {
     stdout_console messages;
-    return run_conversion(profile, {argv, static_cast<std::size_t>(argc)}, messages);
+    disk_files files;
+    return run_conversion(profile, {argv, static_cast<std::size_t>(argc)}, messages, files);
 }

@@ -69,7 +69,7 @@ enum class run_outcome { done, usage_shown, input_not_opened, output_not_created
 // A whole run of a program: `arguments` is the process's argument vector, the
 // program's own name first. Returns the exit status.
 [[nodiscard]] int run_conversion(const converter_profile& profile, std::span<const char* const> arguments,
-                                 console& messages);
+                                 console& messages, file_system& files);
 
-// The same on standard output.
+// The same on standard output and the disk.
 [[nodiscard]] int run_conversion(const converter_profile& profile, int argc, const char* const* argv);

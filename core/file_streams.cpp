@@ -103,7 +103,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<byte_source> open_input_file(const std::string& path)
+std::unique_ptr<byte_source> disk_files::open_input(const std::string& path)
 {
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
@@ -116,7 +116,7 @@ std::unique_ptr<byte_source> open_input_file(const std::string& path)
     return std::make_unique<file_source>(std::move(file));
 }
 
-std::unique_ptr<byte_sink> create_output_file(const std::string& path, const std::string& input_path)
+std::unique_ptr<byte_sink> disk_files::create_output(const std::string& path, const std::string& input_path)
 {
     std::error_code error;
     if (std::filesystem::equivalent(input_path, path, error)) {
@@ -129,7 +129,7 @@ std::unique_ptr<byte_sink> create_output_file(const std::string& path, const std
     return std::make_unique<file_sink>(std::move(file));
 }
 
-void discard_output_file(const std::string& path)
+void disk_files::discard_output(const std::string& path)
 {
     // Best effort: the run has already reported the failure that makes the
     // file incomplete, and there is nothing further to tell the user.

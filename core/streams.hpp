@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <span>
+#include <string>
 
 enum class [[nodiscard]] io_status { ok, failed };
 
@@ -50,6 +52,28 @@ public:
     // the length of what was written.
     [[nodiscard]] virtual io_status query_position(std::uint64_t& position) = 0;
     [[nodiscard]] virtual io_status close() = 0;
+};
+
+// The files a run opens, creates and removes: the disk for the programs,
+// memory for tests and fuzz targets.
+class file_system {
+public:
+    file_system() = default;
+    file_system(const file_system&) = delete;
+    file_system& operator=(const file_system&) = delete;
+    virtual ~file_system() = default;
+
+    // Null when the path cannot be opened for reading; a directory cannot.
+    [[nodiscard]] virtual std::unique_ptr<byte_source> open_input(const std::string& path) = 0;
+    // Creates or truncates `path` for writing. Null when that fails, and also
+    // when `path` reaches the input file itself through a link: creating it
+    // would destroy the input, so that is checked before anything is
+    // truncated.
+    [[nodiscard]] virtual std::unique_ptr<byte_sink> create_output(const std::string& path,
+                                                                   const std::string& input_path) = 0;
+    // Removes an incomplete output, if it is a regular file: a device such
+    // as /dev/full is left alone.
+    virtual void discard_output(const std::string& path) = 0;
 };
 
 // Reads fixed-size records out of whatever a source fetched, so that a record

@@ -95,8 +95,36 @@ int main(int argc, char** argv)
         {"under_one_block", seed(whole, never, bytes(raw.begin(), raw.begin() + 15))},
         {"empty", seed(whole, never, {})},
     };
+    // Whole runs: program and argument count, output cap, arguments as
+    // letters of fuzz_run_conversion's alphabet, then the input as above.
+    const bytes in{2, 0, 1};              // "in"
+    const bytes switch_11{3, 2, 3, 3};    // "-11"
+    const bytes switch_22{3, 2, 4, 4};    // "-22"
+    const bytes option{2, 2, 5};          // "-x"
+    const bytes missing{1, 8};            // "a"
+    auto run = [&](unsigned program, const std::vector<bytes>& arguments, std::uint8_t cap, const bytes& input) {
+        bytes data{static_cast<std::uint8_t>(program | arguments.size() << 1U), cap};
+        for (const bytes& argument : arguments) {
+            data.insert(data.end(), argument.begin(), argument.end());
+        }
+        return concat(data, input);
+    };
+    const unsigned cinerip = 0;
+    const unsigned blockrip = 1;
+    const std::vector<std::pair<std::string, bytes>> run_seeds{
+        {"cinerip_usage", run(cinerip, {}, 255, seed(whole, never, {}))},
+        {"cinerip_converts", run(cinerip, {in}, 255, seed(whole, never_big_writes, container))},
+        {"cinerip_switch_twice", run(cinerip, {switch_11, in, switch_11}, 255, seed(whole, never, container))},
+        {"blockrip_switch_and_option", run(blockrip, {option, switch_22, in}, 255, seed(7, never, raw))},
+        {"blockrip_only_switches", run(blockrip, {switch_22, option}, 255, seed(whole, never, raw))},
+        {"missing_input", run(cinerip, {missing}, 255, seed(whole, never, container))},
+        {"output_not_created", run(blockrip, {in}, 0, seed(whole, never, raw))},
+        {"output_fills_up", run(blockrip, {in}, 5, seed(whole, never, raw))},
+        {"input_read_fails", run(cinerip, {in}, 255, seed(16, fail_after(8), container))},
+    };
     for (const auto& [target, seeds] : {std::pair{"fuzz_scan_chunks", &scan_seeds},
-                                        std::pair{"fuzz_read_block_stream", &stream_seeds}}) {
+                                        std::pair{"fuzz_read_block_stream", &stream_seeds},
+                                        std::pair{"fuzz_run_conversion", &run_seeds}}) {
         std::filesystem::create_directories(corpus / target);
         for (const auto& [name, data] : *seeds) {
             if (!write_file((corpus / target / (name + ".bin")).string(), data)) {

@@ -75,3 +75,48 @@ io_status memory_sink::close()
     closed = true;
     return io_status::ok;
 }
+
+namespace {
+
+// Hands the run a sink it may destroy while the files keep its bytes.
+class shared_sink final : public byte_sink {
+public:
+    explicit shared_sink(std::shared_ptr<memory_sink> target) : target_{std::move(target)} {}
+
+    io_status write(std::span<const std::uint8_t> data) override { return target_->write(data); }
+    io_status write_at(std::uint64_t offset, std::span<const std::uint8_t> data) override
+    {
+        return target_->write_at(offset, data);
+    }
+    io_status query_position(std::uint64_t& position) override { return target_->query_position(position); }
+    io_status close() override { return target_->close(); }
+
+private:
+    std::shared_ptr<memory_sink> target_;
+};
+
+} // namespace
+
+std::unique_ptr<byte_source> memory_files::open_input(const std::string& path)
+{
+    const auto file = inputs.find(path);
+    if (file == inputs.end()) {
+        return nullptr;
+    }
+    return std::make_unique<memory_source>(file->second, fetch_bytes, fail_at);
+}
+
+std::unique_ptr<byte_sink> memory_files::create_output(const std::string& path, const std::string& /*input_path*/)
+{
+    if (!outputs_can_be_created) {
+        return nullptr;
+    }
+    auto sink = std::make_shared<memory_sink>(output_capacity);
+    outputs[path] = sink;
+    return std::make_unique<shared_sink>(sink);
+}
+
+void memory_files::discard_output(const std::string& path)
+{
+    outputs.erase(path);
+}

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <limits>
+#include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -62,4 +64,21 @@ public:
 private:
     std::uint64_t capacity_;
     bool keep_bytes_;
+};
+
+// Files in memory for in-process runs of a whole program. Inputs are read
+// through memory_sources shaped by the fields below; every output created
+// stays here after the run, unless the run discards it.
+class memory_files final : public file_system {
+public:
+    std::unique_ptr<byte_source> open_input(const std::string& path) override;
+    std::unique_ptr<byte_sink> create_output(const std::string& path, const std::string& input_path) override;
+    void discard_output(const std::string& path) override;
+
+    std::map<std::string, std::vector<std::uint8_t>> inputs;
+    std::map<std::string, std::shared_ptr<memory_sink>> outputs;
+    std::size_t fetch_bytes = memory_source::never;
+    std::size_t fail_at = memory_source::never;
+    std::uint64_t output_capacity = memory_sink::unlimited;
+    bool outputs_can_be_created = true;
 };

@@ -1,0 +1,133 @@
+// Whole runs of either program over in-memory files: the command line, the
+// outcome, the messages and the WAV file must agree with each other.
+#include "blockrip.hpp"
+#include "cinerip.hpp"
+#include "fuzz_checks.hpp"
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+// Input layout: byte 0 picks the program (bit 0) and the number of arguments
+// (bits 1-2); byte 1 caps the output (0: it cannot be created, 255: no cap,
+// otherwise that many 64-byte units); then each argument as a length byte
+// and that many letters from a small alphabet, so that "in", "-11", "-22"
+// and unknown options all come up; then two bytes shaping the input stream
+// and the file "in" itself, as for the stage fuzz targets.
+constexpr std::string_view alphabet = "in-12x.wav";
+
+bool ends_with(const std::string& text, const std::string& tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::uint32_t le32(const std::vector<std::uint8_t>& bytes, std::size_t offset)
+{
+    return std::uint32_t{bytes[offset]} | std::uint32_t{bytes[offset + 1]} << 8U |
+           std::uint32_t{bytes[offset + 2]} << 16U | std::uint32_t{bytes[offset + 3]} << 24U;
+}
+
+void require_valid_wav(const std::vector<std::uint8_t>& wav, sample_rate rate)
+{
+    require(wav.size() >= wav_header_bytes && (wav.size() - wav_header_bytes) % pcm_block_bytes == 0);
+    const wav_header header = make_wav_header(rate);
+    for (const std::size_t offset : {std::size_t{0}, std::size_t{8}, std::size_t{24}, std::size_t{28}}) {
+        require(le32(wav, offset) == le32({header.begin(), header.end()}, offset));
+    }
+    require(le32(wav, riff_size_offset) == wav.size() - 8);
+    require(le32(wav, data_size_offset) == wav.size() - wav_header_bytes);
+    require(le32(wav, sample_count_offset) == (wav.size() - wav_header_bytes) / 2);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 2) {
+        return 0;
+    }
+    const converter_profile& profile = (data[0] & 1U) != 0 ? blockrip_profile : cinerip_profile;
+    const std::size_t argument_count = (data[0] >> 1U) & 3U;
+    memory_files files;
+    files.outputs_can_be_created = data[1] != 0;
+    files.output_capacity = data[1] == 255 ? memory_sink::unlimited : std::uint64_t{data[1]} * 64;
+
+    std::vector<std::string> arguments{"program"};
+    std::size_t next = 2;
+    for (std::size_t i = 0; i < argument_count && next < size; ++i) {
+        const std::size_t wanted = data[next] % 8U;
+        ++next;
+        const std::size_t length = std::min(wanted, size - next);
+        std::string argument;
+        for (std::size_t j = 0; j < length; ++j) {
+            argument += alphabet[data[next++] % alphabet.size()];
+        }
+        arguments.push_back(argument);
+    }
+    fuzz_input input{};
+    if (!split_fuzz_input(data + next, size - next, input)) {
+        return 0;
+    }
+    files.inputs["in"].assign(input.file.begin(), input.file.end());
+    files.fetch_bytes = input.fetch_bytes;
+    files.fail_at = input.fail_at;
+
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(argument.c_str());
+    }
+    string_console messages;
+    const int status = run_conversion(profile, argv, messages, files);
+
+    // What the command line asks for, read independently.
+    std::string input_path;
+    bool named = false;
+    bool switched = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == profile.rate_switch) {
+            switched = true;
+        } else if (arguments[i].empty() || arguments[i][0] != '-') {
+            input_path = arguments[i];
+            named = true;
+        }
+    }
+    const std::string& text = messages.text;
+    require(text.starts_with(profile.banner));
+    require((status == 0) == ends_with(text, "DONE!\r\n"));
+    switch (status) {
+    case 0: {
+        require(named && files.outputs.size() == 1 && files.outputs.contains(input_path + ".wav"));
+        const std::vector<std::uint8_t>& wav = files.outputs.begin()->second->bytes;
+        require_valid_wav(wav, switched ? profile.switched_rate : profile.default_rate);
+        // The same samples as the stage gives on its own.
+        const stage_result alone = run_stage_checked(profile.input_stage, {input.file, memory_source::never, 4096,
+                                                                            memory_source::never});
+        require(std::equal(wav.begin() + wav_header_bytes, wav.end(), alone.wav.begin() + wav_header_bytes,
+                           alone.wav.end()));
+        break;
+    }
+    case 1:
+        require(!named && ends_with(text, std::string{profile.usage}) && files.outputs.empty());
+        break;
+    case 2:
+        require(named && input_path != "in" && ends_with(text, "ERROR: Cannot open file " + input_path + "\r\n"));
+        require(files.outputs.empty());
+        break;
+    case 3:
+        require(named && !files.outputs_can_be_created && files.outputs.empty());
+        break;
+    case 4:
+        if (text.find("ERROR: Cannot write file " + input_path + ".wav\r\n") != std::string::npos) {
+            require(files.outputs.empty());
+        } else {
+            require(files.outputs.size() == 1);
+            require_valid_wav(files.outputs.begin()->second->bytes,
+                              switched ? profile.switched_rate : profile.default_rate);
+        }
+        break;
+    default:
+        require(false);
+    }
+    return 0;
+}
