@@ -31,6 +31,7 @@ inline std::int16_t output_sample(std::int32_t value)
 void decode_unpredicted(const adpcm_block& block, unsigned shift, predictor_state& state, pcm_block& out)
 {
     std::array<std::int32_t, samples_per_block> values{};
+    // Unrolled, every code's byte and nibble position is a constant.
 #pragma GCC unroll 28
     for (std::size_t i = 0; i < samples_per_block; ++i) {
         values[i] = scaled_code(block, i, shift) * 16;
