@@ -52,6 +52,28 @@ struct stage_result {
     std::string messages;
 };
 
+inline std::uint32_t le32(const std::vector<std::uint8_t>& bytes, std::size_t offset)
+{
+    return std::uint32_t{bytes[offset]} | std::uint32_t{bytes[offset + 1]} << 8U |
+           std::uint32_t{bytes[offset + 2]} << 16U | std::uint32_t{bytes[offset + 3]} << 24U;
+}
+
+// A header for `rate` and whole blocks after it, with the three sizes
+// agreeing with the length.
+inline void require_valid_wav(const std::vector<std::uint8_t>& wav, sample_rate rate)
+{
+    require(wav.size() >= wav_header_bytes && (wav.size() - wav_header_bytes) % pcm_block_bytes == 0);
+    wav_header expected = make_wav_header(rate);
+    for (const std::size_t offset : {riff_size_offset, sample_count_offset, data_size_offset}) {
+        std::copy_n(wav.begin() + static_cast<std::ptrdiff_t>(offset), 4,
+                    expected.begin() + static_cast<std::ptrdiff_t>(offset));
+    }
+    require(std::equal(expected.begin(), expected.end(), wav.begin()));
+    require(le32(wav, riff_size_offset) == wav.size() - 8);
+    require(le32(wav, data_size_offset) == wav.size() - wav_header_bytes);
+    require(le32(wav, sample_count_offset) == (wav.size() - wav_header_bytes) / 2);
+}
+
 // Runs `stage` over the input as run_conversion would, and checks what must
 // hold for any input: a bounded number of calls into the source, a WAV file
 // of a header and whole blocks, no more blocks than the file holds, and
@@ -71,16 +93,8 @@ inline stage_result run_stage_checked(input_stage_routine stage, const fuzz_inpu
     require(source.fetches <= input.file.size() + input.file.size() / 8 + 3);
 
     const std::vector<std::uint8_t>& wav = sink.bytes;
-    require(wav.size() >= wav_header_bytes && (wav.size() - wav_header_bytes) % pcm_block_bytes == 0);
-    const std::size_t blocks = (wav.size() - wav_header_bytes) / pcm_block_bytes;
-    require(blocks <= input.file.size() / adpcm_block_bytes);
-    auto le32 = [&](std::size_t offset) {
-        return std::uint32_t{wav[offset]} | std::uint32_t{wav[offset + 1]} << 8U |
-               std::uint32_t{wav[offset + 2]} << 16U | std::uint32_t{wav[offset + 3]} << 24U;
-    };
-    require(le32(riff_size_offset) == wav.size() - 8);
-    require(le32(data_size_offset) == wav.size() - wav_header_bytes);
-    require(le32(sample_count_offset) == blocks * samples_per_block);
+    require_valid_wav(wav, sample_rate::hz22050);
+    require((wav.size() - wav_header_bytes) / pcm_block_bytes <= input.file.size() / adpcm_block_bytes);
     return {outcome, wav, messages.text};
 }
 

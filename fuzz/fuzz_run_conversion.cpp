@@ -17,29 +17,6 @@ namespace {
 // and the file "in" itself, as for the stage fuzz targets.
 constexpr std::string_view alphabet = "in-12x.wav";
 
-bool ends_with(const std::string& text, const std::string& tail)
-{
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-std::uint32_t le32(const std::vector<std::uint8_t>& bytes, std::size_t offset)
-{
-    return std::uint32_t{bytes[offset]} | std::uint32_t{bytes[offset + 1]} << 8U |
-           std::uint32_t{bytes[offset + 2]} << 16U | std::uint32_t{bytes[offset + 3]} << 24U;
-}
-
-void require_valid_wav(const std::vector<std::uint8_t>& wav, sample_rate rate)
-{
-    require(wav.size() >= wav_header_bytes && (wav.size() - wav_header_bytes) % pcm_block_bytes == 0);
-    const wav_header header = make_wav_header(rate);
-    for (const std::size_t offset : {std::size_t{0}, std::size_t{8}, std::size_t{24}, std::size_t{28}}) {
-        require(le32(wav, offset) == le32({header.begin(), header.end()}, offset));
-    }
-    require(le32(wav, riff_size_offset) == wav.size() - 8);
-    require(le32(wav, data_size_offset) == wav.size() - wav_header_bytes);
-    require(le32(wav, sample_count_offset) == (wav.size() - wav_header_bytes) / 2);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -94,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::string& text = messages.text;
     require(text.starts_with(profile.banner));
-    require((status == 0) == ends_with(text, "DONE!\r\n"));
+    require((status == 0) == text.ends_with("DONE!\r\n"));
     switch (status) {
     case 0: {
         require(named && files.outputs.size() == 1 && files.outputs.contains(input_path + ".wav"));
@@ -108,10 +85,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
     }
     case 1:
-        require(!named && ends_with(text, std::string{profile.usage}) && files.outputs.empty());
+        require(!named && text.ends_with(profile.usage) && files.outputs.empty());
         break;
     case 2:
-        require(named && input_path != "in" && ends_with(text, "ERROR: Cannot open file " + input_path + "\r\n"));
+        require(named && input_path != "in" && text.ends_with("ERROR: Cannot open file " + input_path + "\r\n"));
         require(files.outputs.empty());
         break;
     case 3:
