@@ -35,7 +35,7 @@ struct filter_weights {
     std::int32_t k2;
 };
 
-inline constexpr std::array<filter_weights, 5> filter_table{{
+constexpr std::array<filter_weights, 5> filter_table{{
     {0, 0},       // filter 0: no prediction
     {960, 0},     // filter 1: 60/64
     {1840, -832}, // filter 2: 115/64, -52/64

@@ -1,10 +1,10 @@
 #include "console.hpp"
 
-#include <cstdio>
+#include "platform.hpp"
 
 void stdout_console::print(std::string_view text)
 {
-    // Best effort by design (see the class comment): a short count is not an
+    // Best effort by design (see the class comment): a short write is not an
     // outcome of the run.
-    [[maybe_unused]] const std::size_t written = std::fwrite(text.data(), 1, text.size(), stdout);
+    [[maybe_unused]] const bool written = write_standard_output(text);
 }

@@ -1,6 +1,7 @@
 #include "conversion_run.hpp"
 
 #include "file_streams.hpp"
+#include "platform.hpp"
 
 #include <string>
 
@@ -120,7 +121,13 @@ int run_conversion(const converter_profile& profile, std::span<const char* const
 
 int run_conversion(const converter_profile& profile, int argc, const char* const* argv)
 {
+    const std::vector<std::string> arguments = command_line_arguments(argc, argv);
+    std::vector<const char*> vector;
+    vector.reserve(arguments.size());
+    for (const std::string& argument : arguments) {
+        vector.push_back(argument.c_str());
+    }
     stdout_console messages;
     disk_files files;
-    return run_conversion(profile, {argv, static_cast<std::size_t>(argc)}, messages, files);
+    return run_conversion(profile, vector, messages, files);
 }

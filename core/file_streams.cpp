@@ -1,14 +1,14 @@
 #include "file_streams.hpp"
 
-#include <climits>
+#include "platform.hpp"
+
 #include <cstdio>
-#include <filesystem>
+#include <limits>
 #include <vector>
 
 namespace {
 
-// Chunk and skip positions reach past 2 GiB, and std::fseek takes a long.
-static_assert(sizeof(long) >= sizeof(std::int64_t), "file positions need a 64-bit long");
+constexpr auto largest_offset = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
 
 // The streams do their own buffering in large blocks, so the C library's
 // buffer would only add a copy.
@@ -44,10 +44,10 @@ public:
 
     io_status skip(std::uint64_t count) override
     {
-        if (count > static_cast<std::uint64_t>(LONG_MAX)) {
+        if (count > largest_offset) {
             return io_status::failed;
         }
-        return std::fseek(file_.get(), static_cast<long>(count), SEEK_CUR) == 0 ? io_status::ok : io_status::failed;
+        return seek_file(file_.get(), static_cast<std::int64_t>(count), SEEK_CUR) ? io_status::ok : io_status::failed;
     }
 
     io_status close() override { return close_handle(file_); }
@@ -69,8 +69,7 @@ public:
 
     io_status write_at(std::uint64_t offset, std::span<const std::uint8_t> bytes) override
     {
-        if (offset > static_cast<std::uint64_t>(LONG_MAX) ||
-            std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0) {
+        if (offset > largest_offset || !seek_file(file_.get(), static_cast<std::int64_t>(offset), SEEK_SET)) {
             return io_status::failed;
         }
         return write(bytes);
@@ -78,7 +77,7 @@ public:
 
     io_status query_position(std::uint64_t& position) override
     {
-        const long offset = std::ftell(file_.get());
+        const std::int64_t offset = tell_file(file_.get());
         if (offset < 0) {
             return io_status::failed;
         }
@@ -92,9 +91,9 @@ private:
     file_handle file_;
 };
 
-[[nodiscard]] file_handle open_unbuffered(const std::string& path, const char* mode)
+[[nodiscard]] file_handle open_unbuffered(const std::filesystem::path& path, file_access access)
 {
-    file_handle file{std::fopen(path.c_str(), mode)};
+    file_handle file{open_file(path, access)};
     if (file && std::setvbuf(file.get(), nullptr, _IONBF, 0) != 0) {
         return nullptr;
     }
@@ -105,11 +104,11 @@ private:
 
 std::unique_ptr<byte_source> disk_files::open_input(const std::string& path)
 {
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
+    const std::filesystem::path file_name = native_path(path);
+    if (names_directory(file_name)) {
         return nullptr;
     }
-    file_handle file = open_unbuffered(path, "rb");
+    file_handle file = open_unbuffered(file_name, file_access::read);
     if (!file) {
         return nullptr;
     }
@@ -118,11 +117,11 @@ std::unique_ptr<byte_source> disk_files::open_input(const std::string& path)
 
 std::unique_ptr<byte_sink> disk_files::create_output(const std::string& path, const std::string& input_path)
 {
-    std::error_code error;
-    if (std::filesystem::equivalent(input_path, path, error)) {
+    const std::filesystem::path file_name = native_path(path);
+    if (name_same_file(native_path(input_path), file_name)) {
         return nullptr;
     }
-    file_handle file = open_unbuffered(path, "wb");
+    file_handle file = open_unbuffered(file_name, file_access::write);
     if (!file) {
         return nullptr;
     }
@@ -131,11 +130,5 @@ std::unique_ptr<byte_sink> disk_files::create_output(const std::string& path, co
 
 void disk_files::discard_output(const std::string& path)
 {
-    // Best effort: the run has already reported the failure that makes the
-    // file incomplete, and there is nothing further to tell the user.
-    std::error_code error;
-    const std::filesystem::path written = std::filesystem::canonical(path, error);
-    if (!error && std::filesystem::is_regular_file(written, error)) {
-        std::filesystem::remove(written, error);
-    }
+    remove_written_file(native_path(path));
 }

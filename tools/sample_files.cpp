@@ -1,5 +1,7 @@
 #include "sample_files.hpp"
 
+#include "platform.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -145,7 +147,7 @@ std::vector<std::uint8_t> raw_block_stream(std::span<const adpcm_block> blocks)
 
 bool write_file(const std::string& path, std::span<const std::uint8_t> bytes)
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = open_file(native_path(path), file_access::write);
     if (file == nullptr) {
         return false;
     }

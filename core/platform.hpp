@@ -1,0 +1,52 @@
+#pragma once
+
+// What differs between the systems the programs run on: how the command line
+// arrives, how files are named and positioned, and how text reaches the
+// console. One implementation per system (platform_posix.cpp,
+// platform_windows.cpp); nothing else in the programs depends on the system.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The process's arguments, program name first, as 8-bit strings: the bytes
+// as given on POSIX; on Windows the UTF-16 command line in WTF-8, since argv
+// there holds the ANSI code page, which loses most of the world's names.
+[[nodiscard]] std::vector<std::string> command_line_arguments(int argc, const char* const* argv);
+
+// The name under which the system opens a path as typed: the same bytes on
+// POSIX; on Windows the full path in extended-length form, so that paths
+// longer than 260 characters work.
+[[nodiscard]] std::filesystem::path native_path(const std::string& path);
+
+// Whether the path names a directory, which the programs never open.
+[[nodiscard]] bool names_directory(const std::filesystem::path& path);
+
+// Whether both paths lead to one file, through links of any kind.
+[[nodiscard]] bool name_same_file(const std::filesystem::path& first, const std::filesystem::path& second);
+
+// Removes a file that a run wrote and gave up on, if it is a regular file: a
+// device is left alone, and through a symbolic link the file written is the
+// link's target, so that is what goes. Best effort.
+void remove_written_file(const std::filesystem::path& path);
+
+enum class file_access { read, write };
+
+// Opens an existing file for binary reading, or creates or truncates one for
+// binary writing. Null on failure.
+[[nodiscard]] std::FILE* open_file(const std::filesystem::path& path, file_access access);
+
+// Positions past 2 GiB, which std::fseek and std::ftell cannot reach where
+// `long` has 32 bits.
+[[nodiscard]] bool seek_file(std::FILE* file, std::int64_t offset, int origin);
+// The current position, or -1 on failure.
+[[nodiscard]] std::int64_t tell_file(std::FILE* file);
+
+// Writes message text to standard output as it stands, with no newline
+// translation. On a Windows console the text is shown through the console's
+// UTF-16 interface, so that names read right whatever its code page. Best
+// effort: returns false when the text could not be written whole.
+bool write_standard_output(std::string_view text);

@@ -1,0 +1,155 @@
+#include "platform.hpp"
+
+#include "wide_text.hpp"
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <memory>
+
+namespace {
+
+std::wstring wide(const std::u16string& text)
+{
+    return {text.begin(), text.end()};
+}
+
+std::u16string utf16(std::wstring_view text)
+{
+    return {text.begin(), text.end()};
+}
+
+struct local_free {
+    void operator()(LPWSTR* pointer) const { ::LocalFree(pointer); }
+};
+
+// How standard output is written, settled once: through the console's UTF-16
+// interface when it is a console, otherwise as bytes in binary mode, so that
+// each "\r\n" stays as it is instead of becoming "\r\r\n".
+HANDLE console_output()
+{
+    static const HANDLE console = [] {
+        const HANDLE handle = ::GetStdHandle(STD_OUTPUT_HANDLE);
+        DWORD mode = 0;
+        if (handle != INVALID_HANDLE_VALUE && handle != nullptr && ::GetFileType(handle) == FILE_TYPE_CHAR &&
+            ::GetConsoleMode(handle, &mode) != 0) {
+            return handle;
+        }
+        [[maybe_unused]] const int previous = ::_setmode(::_fileno(stdout), _O_BINARY);
+        return HANDLE{nullptr};
+    }();
+    return console;
+}
+
+} // namespace
+
+std::vector<std::string> command_line_arguments(int argc, const char* const* argv)
+{
+    int count = 0;
+    const std::unique_ptr<LPWSTR, local_free> arguments{::CommandLineToArgvW(::GetCommandLineW(), &count)};
+    if (!arguments) {
+        return {argv, argv + argc};
+    }
+    std::vector<std::string> utf8;
+    for (int i = 0; i < count; ++i) {
+        utf8.push_back(wtf8_from_utf16(utf16(arguments.get()[i])));
+    }
+    return utf8;
+}
+
+std::filesystem::path native_path(const std::string& path)
+{
+    const std::wstring typed = wide(utf16_from_wtf8(path));
+    const DWORD needed = ::GetFullPathNameW(typed.c_str(), 0, nullptr, nullptr);
+    if (typed.empty() || needed == 0) {
+        return typed;
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(typed.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) {
+        return typed;
+    }
+    full.resize(length);
+    return wide(extended_length_path(utf16(full)));
+}
+
+bool names_directory(const std::filesystem::path& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+namespace {
+
+struct handle_closer {
+    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+};
+using file_handle = std::unique_ptr<void, handle_closer>;
+
+// Opens what the path leads to, following links, without reading or
+// writing; null on failure.
+file_handle open_for_query(const std::filesystem::path& path, DWORD access, DWORD flags)
+{
+    const HANDLE handle =
+        ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+    return file_handle{handle == INVALID_HANDLE_VALUE ? nullptr : handle};
+}
+
+} // namespace
+
+bool name_same_file(const std::filesystem::path& first, const std::filesystem::path& second)
+{
+    const file_handle one = open_for_query(first, 0, 0);
+    const file_handle other = open_for_query(second, 0, 0);
+    BY_HANDLE_FILE_INFORMATION a{};
+    BY_HANDLE_FILE_INFORMATION b{};
+    return one && other && ::GetFileInformationByHandle(one.get(), &a) != 0 &&
+           ::GetFileInformationByHandle(other.get(), &b) != 0 && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+void remove_written_file(const std::filesystem::path& path)
+{
+    // Opened through any link, the file itself is what closing the handle
+    // deletes; the handle is let go at once unless it is a regular file.
+    const file_handle file = open_for_query(path, DELETE | FILE_READ_ATTRIBUTES, 0);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!file || ::GetFileType(file.get()) != FILE_TYPE_DISK ||
+        ::GetFileInformationByHandle(file.get(), &information) == 0 ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return;
+    }
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    [[maybe_unused]] const BOOL ignored =
+        ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof(disposition));
+}
+
+std::FILE* open_file(const std::filesystem::path& path, file_access access)
+{
+    return ::_wfopen(path.c_str(), access == file_access::read ? L"rb" : L"wb");
+}
+
+bool seek_file(std::FILE* file, std::int64_t offset, int origin)
+{
+    return ::_fseeki64(file, offset, origin) == 0;
+}
+
+std::int64_t tell_file(std::FILE* file)
+{
+    return ::_ftelli64(file);
+}
+
+bool write_standard_output(std::string_view text)
+{
+    const HANDLE console = console_output();
+    if (console == nullptr) {
+        return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    }
+    const std::wstring shown = wide(utf16_from_wtf8(text));
+    DWORD written = 0;
+    return ::WriteConsoleW(console, shown.data(), static_cast<DWORD>(shown.size()), &written, nullptr) != 0 &&
+           written == shown.size();
+}
