@@ -18,9 +18,9 @@ build=build/release
 trap 'rm -rf "$BENCH_DIR"' EXIT
 
 echo "== decode_block alone (ns_per_sample)"
-"$build/bench/decode_block_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+"$build/bin/decode_block_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
   --benchmark_filter='.*' 2>/dev/null | grep -E '_median|Benchmark'
 echo
 echo "== whole process, against the plain loop on the bare blocks ($BENCH_DIR)"
-"$build/bench/process_bench" "$build/cinerip/cinerip" "$build/blockrip/blockrip" "$build/bench/plain_loop" \
+"$build/bin/process_bench" "$build/bin/cinerip" "$build/bin/blockrip" "$build/bin/plain_loop" \
   "$BENCH_DIR" "$mebibytes" "$pairs"

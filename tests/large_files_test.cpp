@@ -43,7 +43,7 @@ TEST(large_files, container_over_4_gib_keeps_its_positions)
     file.close();
     ASSERT_GT(std::filesystem::file_size(dir / "big.str"), 4 * gib + gib);
 
-    const program_result result = run_program(CINERIP_PATH, {"cinerip", "big.str"}, dir.path());
+    const program_result result = run_program(cinerip_path(), {"cinerip", "big.str"}, dir.path());
     EXPECT_EQ(result.exit_status, 0) << result.output;
     std::vector<adpcm_block> both = first;
     both.insert(both.end(), last.begin(), last.end());
@@ -60,7 +60,7 @@ TEST(large_files, raw_stream_past_the_wav_limit_stops_with_a_true_header)
         file.close();
         std::filesystem::resize_file(dir / "long.vb", (most_blocks + 1) * adpcm_block_bytes);
     }
-    const program_result result = run_program(BLOCKRIP_PATH, {"blockrip", "long.vb"}, dir.path());
+    const program_result result = run_program(blockrip_path(), {"blockrip", "long.vb"}, dir.path());
     EXPECT_EQ(result.output,
               "blockrip converter v0.2 - Orlandel\r\nDecompressing...\r\nERROR: WAV file size limit reached\r\n");
     EXPECT_EQ(result.exit_status, 4);

@@ -69,10 +69,10 @@ TEST_F(round_trip_test, melody_and_chord_come_back_clean)
     const std::vector<adpcm_block> melody_blocks = encode_signal(melody);
     const std::vector<adpcm_block> chord_blocks = encode_signal(chord);
     const std::vector<conversion> conversions{
-        {CINERIP_PATH, "melody.str", build_container(melody_blocks, {{128, 3, 61}, {1024, 8, 5000}})},
-        {BLOCKRIP_PATH, "melody.vb", raw_block_stream(melody_blocks)},
-        {CINERIP_PATH, "chord.str", build_container(chord_blocks, {{64}, {2000}})},
-        {BLOCKRIP_PATH, "chord.vb", raw_block_stream(chord_blocks)},
+        {cinerip_path(), "melody.str", build_container(melody_blocks, {{128, 3, 61}, {1024, 8, 5000}})},
+        {blockrip_path(), "melody.vb", raw_block_stream(melody_blocks)},
+        {cinerip_path(), "chord.str", build_container(chord_blocks, {{64}, {2000}})},
+        {blockrip_path(), "chord.vb", raw_block_stream(chord_blocks)},
     };
     for (const conversion& c : conversions) {
         const std::vector<std::int16_t>& source = c.file.starts_with("melody") ? melody : chord;
@@ -92,12 +92,12 @@ TEST_F(round_trip_test, every_filter_is_used_and_packaging_changes_nothing)
     }
     EXPECT_EQ(filters, (std::set<int>{0, 1, 2, 3, 4}));
 
-    const std::vector<std::int16_t> from_stream = convert({BLOCKRIP_PATH, "workout.vb", raw_block_stream(blocks)});
+    const std::vector<std::int16_t> from_stream = convert({blockrip_path(), "workout.vb", raw_block_stream(blocks)});
     EXPECT_GE(snr_db(source, from_stream), 30.0);
     const std::vector<container_plan> plans{{{1}, {0}}, {{7, 1, 200, 33}, {1, 4096, 16, 70000}}, {{blocks.size()}, {9}}};
     for (std::size_t i = 0; i < plans.size(); ++i) {
         const std::string file = "workout" + std::to_string(i) + ".str";
-        EXPECT_EQ(convert({CINERIP_PATH, file, build_container(blocks, plans[i])}), from_stream) << file;
+        EXPECT_EQ(convert({cinerip_path(), file, build_container(blocks, plans[i])}), from_stream) << file;
     }
 }
 

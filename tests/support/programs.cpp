@@ -4,23 +4,36 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <csignal>
-#include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <random>
+
+std::filesystem::path utf8_path(std::string_view name)
+{
+    return std::u8string{name.begin(), name.end()};
+}
+
+std::string utf8_string(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return {text.begin(), text.end()};
+}
 
 temp_dir::temp_dir()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "rippers-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    std::random_device seed;
+    std::mt19937_64 random{(std::uint64_t{seed()} << 32U) | seed()};
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const std::filesystem::path candidate =
+            std::filesystem::temp_directory_path() / ("rippers-test-" + std::to_string(random()));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            path_ = candidate;
+        }
+    }
+    if (path_.empty()) {
         ADD_FAILURE() << "cannot make a temporary directory";
     }
-    path_ = pattern;
 }
 
 temp_dir::~temp_dir()
@@ -29,81 +42,19 @@ temp_dir::~temp_dir()
     std::filesystem::remove_all(path_, ignored);
 }
 
-namespace {
-
-std::string drain(int descriptor)
+std::string cinerip_path()
 {
-    std::string text;
-    std::array<char, 4096> buffer{};
-    for (;;) {
-        const ssize_t got = ::read(descriptor, buffer.data(), buffer.size());
-        if (got <= 0) {
-            break;
-        }
-        text.append(buffer.data(), static_cast<std::size_t>(got));
-    }
-    ::close(descriptor);
-    return text;
+    return utf8_string(executable_directory() / CINERIP_NAME);
 }
 
-[[noreturn]] void start_child(const std::string& program, const std::vector<std::string>& arguments,
-                              const std::filesystem::path& directory, program_limits limits, int output, int errors)
+std::string blockrip_path()
 {
-    if (::dup2(output, STDOUT_FILENO) < 0 || ::dup2(errors, STDERR_FILENO) < 0 || ::chdir(directory.c_str()) != 0) {
-        ::_exit(126);
-    }
-    if (limits.file_size) {
-        const rlimit limit{*limits.file_size, *limits.file_size};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0 || std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR) {
-            ::_exit(126);
-        }
-    }
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
+    return utf8_string(executable_directory() / BLOCKRIP_NAME);
 }
 
-} // namespace
-
-program_result run_program(const std::string& program, const std::vector<std::string>& arguments,
-                           const std::filesystem::path& directory, program_limits limits)
+std::vector<std::uint8_t> read_bytes(const std::string& file)
 {
-    // Standard error goes to a file, so that neither pipe can fill up while
-    // the other is drained.
-    std::array<int, 2> output{};
-    const std::filesystem::path errors_file = directory / ".stderr";
-    const int errors = ::open(errors_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (::pipe(output.data()) != 0 || errors < 0) {
-        ADD_FAILURE() << "cannot set up the child's output";
-        return {-1, {}, {}};
-    }
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(output[0]);
-        start_child(program, arguments, directory, limits, output[1], errors);
-    }
-    ::close(output[1]);
-    ::close(errors);
-    program_result result{-1, drain(output[0]), {}};
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child) {
-        ADD_FAILURE() << "cannot run " << program;
-        return result;
-    }
-    result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    const std::vector<std::uint8_t> error_bytes = read_bytes(errors_file);
-    result.errors.assign(error_bytes.begin(), error_bytes.end());
-    std::filesystem::remove(errors_file);
-    return result;
-}
-
-std::vector<std::uint8_t> read_bytes(const std::filesystem::path& file)
-{
-    std::ifstream in{file, std::ios::binary};
+    std::ifstream in{utf8_path(file), std::ios::binary};
     return {std::istreambuf_iterator<char>{in}, std::istreambuf_iterator<char>{}};
 }
 

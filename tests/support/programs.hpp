@@ -4,7 +4,12 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// Test file names are UTF-8 on every system, as the programs take them.
+[[nodiscard]] std::filesystem::path utf8_path(std::string_view name);
+[[nodiscard]] std::string utf8_string(const std::filesystem::path& path);
 
 // A fresh directory under the system's temporary directory, removed with
 // everything in it at the end of the test.
@@ -16,7 +21,7 @@ public:
     ~temp_dir();
 
     [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-    [[nodiscard]] std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    [[nodiscard]] std::string operator/(const std::string& name) const { return utf8_string(path_ / utf8_path(name)); }
 
 private:
     std::filesystem::path path_;
@@ -29,15 +34,45 @@ struct program_result {
 };
 
 struct program_limits {
-    // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored so that a write past it fails.
+    // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored so that a write past it
+    // fails. POSIX only.
     std::optional<std::uint64_t> file_size;
 };
 
+// The programs under test, which the build puts beside the test programs.
+[[nodiscard]] std::filesystem::path executable_directory();
+[[nodiscard]] std::string cinerip_path();
+[[nodiscard]] std::string blockrip_path();
+
 // Runs `program` with `arguments` (argv[0] is the program) in `directory`.
+// The exit status is 128 + the signal's number for a process that a signal
+// ended.
 [[nodiscard]] program_result run_program(const std::string& program, const std::vector<std::string>& arguments,
                                          const std::filesystem::path& directory, program_limits limits = {});
 
-[[nodiscard]] std::vector<std::uint8_t> read_bytes(const std::filesystem::path& file);
+[[nodiscard]] std::vector<std::uint8_t> read_bytes(const std::string& file);
+
+// Makes `link` a symbolic link to `target`. False where the system does not
+// let this process make one (Windows without the privilege, or Wine).
+[[nodiscard]] bool make_symlink(const std::string& target, const std::string& link);
+
+// An exclusive byte-range lock that this process holds on a file, so that the
+// programs' reads and writes in the range fail, as they do on a damaged disk
+// or a full one. `enforced` tells whether the system really refuses other
+// handles' reads and writes there, which Windows does; POSIX locks are
+// advisory, and Wine does not enforce them either.
+class range_lock {
+public:
+    range_lock(const std::string& file, std::uint64_t offset, std::uint64_t length);
+    range_lock(const range_lock&) = delete;
+    range_lock& operator=(const range_lock&) = delete;
+    ~range_lock();
+
+    bool enforced = false;
+
+private:
+    void* handle_ = nullptr;
+};
 
 struct wav_contents {
     std::uint32_t riff_size;

@@ -1,0 +1,37 @@
+# What the tests and benchmarks need. The programs themselves need nothing
+# beyond the compiler, so a missing package only leaves out what needs it,
+# with one line saying so; RIPPERS_REQUIRE_TESTS turns a missing GoogleTest
+# into an error, so that a test run can never pass by having no tests.
+if(RIPPERS_BUILD_TESTS)
+  if(RIPPERS_GTEST_SOURCE_DIR)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    # Its own build defines GTest::gtest and GTest::gtest_main.
+    add_subdirectory(${RIPPERS_GTEST_SOURCE_DIR} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  elseif(RIPPERS_REQUIRE_TESTS)
+    find_package(GTest)
+    if(NOT GTest_FOUND)
+      message(FATAL_ERROR "GoogleTest is needed for the tests: install libgtest-dev "
+                          "(or set RIPPERS_GTEST_SOURCE_DIR to its sources).")
+    endif()
+  else()
+    find_package(GTest QUIET)
+    if(NOT GTest_FOUND)
+      message(STATUS "GoogleTest not found (libgtest-dev): the tests are left out")
+      set(RIPPERS_BUILD_TESTS OFF)
+    endif()
+  endif()
+endif()
+
+if(RIPPERS_BUILD_BENCH)
+  find_package(benchmark QUIET)
+  if(NOT benchmark_FOUND)
+    message(STATUS "Google Benchmark not found (libbenchmark-dev): the benchmarks are left out")
+    set(RIPPERS_BUILD_BENCH OFF)
+  endif()
+endif()
+
+if(RIPPERS_BUILD_FUZZ AND NOT RIPPERS_LIBFUZZER)
+  message(STATUS "libFuzzer not used (the fuzz preset, with clang++, builds it): "
+                 "the fuzz targets only replay their corpus")
+endif()

@@ -1,0 +1,80 @@
+// The system layer's own logic: the text conversions behind Windows file
+// names and command lines, and the extended-length paths, checked on every
+// system; and the names the system is handed on the one it runs on.
+#include "platform.hpp"
+#include "support/programs.hpp"
+#include "wide_text.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(wide_text, names_come_back_exactly_as_the_system_gave_them)
+{
+    const std::u16string names[] = {
+        u"",
+        u"plain.str",
+        u"m\u00fcsica \u97f3.vb",
+        u"\u0444\u0438\u043b\u044c\u043c.str",
+        u"\U0001F3B5 beyond the basic plane",
+        u"lone \xD800 high",
+        u"lone \xDC00 low",
+        u"reversed \xDC00\xD800 pair",
+        u"\xD83C",
+    };
+    for (const std::u16string& name : names) {
+        EXPECT_EQ(utf16_from_wtf8(wtf8_from_utf16(name)), name);
+    }
+    EXPECT_EQ(wtf8_from_utf16(u"m\u00fcsica \u97f3"), "m\xC3\xBCsica \xE9\x9F\xB3");
+    EXPECT_EQ(wtf8_from_utf16(u"\U0001F3B5"), "\xF0\x9F\x8E\xB5");
+    EXPECT_EQ(wtf8_from_utf16(u"\xD800"), "\xED\xA0\x80");
+}
+
+TEST(wide_text, malformed_bytes_become_replacement_characters)
+{
+    const struct {
+        std::string bytes;
+        std::u16string text;
+    } cases[] = {
+        {"a\x80z", u"a\uFFFDz"},             // a continuation byte alone
+        {"\xC0\xAF", u"\uFFFD\uFFFD"},       // an overlong slash
+        {"\xE9\x9F", u"\uFFFD\uFFFD"},       // cut short at the end
+        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"}, // beyond U+10FFFF
+        {"\xFF", u"\uFFFD"},
+    };
+    for (const auto& [bytes, text] : cases) {
+        EXPECT_EQ(utf16_from_wtf8(bytes), text);
+    }
+}
+
+TEST(wide_text, extended_length_paths_keep_every_form_windows_has)
+{
+    const struct {
+        std::u16string full;
+        std::u16string extended;
+    } cases[] = {
+        {u"C:\\rips\\intro.str", u"\\\\?\\C:\\rips\\intro.str"},
+        {u"\\\\server\\share\\intro.str", u"\\\\?\\UNC\\server\\share\\intro.str"},
+        {u"\\\\?\\C:\\already", u"\\\\?\\C:\\already"},
+        {u"\\\\.\\pipe\\feed", u"\\\\.\\pipe\\feed"},
+    };
+    for (const auto& [full, extended] : cases) {
+        EXPECT_EQ(extended_length_path(full), extended);
+    }
+}
+
+TEST(native_path, lifts_the_path_length_limit_where_there_is_one)
+{
+    const std::string typed = std::string(300, 'a') + "/intro.str";
+#ifdef _WIN32
+    const std::wstring native = native_path(typed).wstring();
+    const std::wstring expected_end = L"\\" + std::wstring(300, L'a') + L"\\intro.str";
+    EXPECT_TRUE(native.starts_with(L"\\\\?\\")) << "extended-length form";
+    EXPECT_TRUE(native.ends_with(expected_end)) << "full path, separators made native";
+    EXPECT_EQ(native_path("C:\\rips\\..\\intro.str").wstring(), L"\\\\?\\C:\\intro.str");
+#else
+    EXPECT_EQ(native_path(typed).string(), typed) << "POSIX has no such limit: the bytes as typed";
+#endif
+}
+
+} // namespace

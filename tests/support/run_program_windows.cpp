@@ -1,0 +1,187 @@
+// Runs the programs under test as child processes, on Windows.
+#include "programs.hpp"
+
+#include "wide_text.hpp"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+
+namespace {
+
+std::wstring wide(std::string_view utf8)
+{
+    const std::u16string text = utf16_from_wtf8(utf8);
+    return {text.begin(), text.end()};
+}
+
+// One argument as CommandLineToArgvW reads it back: quoted when it is empty
+// or holds blanks or quotes, with the backslashes before a quote doubled.
+std::wstring quoted(const std::wstring& argument)
+{
+    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+        return argument;
+    }
+    std::wstring out = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t character : argument) {
+        if (character == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(character == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+        out.push_back(character);
+        backslashes = 0;
+    }
+    out.append(2 * backslashes, L'\\');
+    out.push_back(L'"');
+    return out;
+}
+
+struct handle_closer {
+    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+};
+using handle = std::unique_ptr<void, handle_closer>;
+
+std::string drain(HANDLE pipe)
+{
+    std::string text;
+    std::array<char, 4096> buffer{};
+    DWORD got = 0;
+    while (::ReadFile(pipe, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) != 0 && got > 0) {
+        text.append(buffer.data(), got);
+    }
+    return text;
+}
+
+} // namespace
+
+bool make_symlink(const std::string& target, const std::string& link)
+{
+    // Wine reports success without making the link, so the link is looked for.
+    const std::wstring link_name = wide(link);
+    if (::CreateSymbolicLinkW(link_name.c_str(), wide(target).c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) ==
+        0) {
+        return false;
+    }
+    const DWORD attributes = ::GetFileAttributesW(link_name.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+range_lock::range_lock(const std::string& file, std::uint64_t offset, std::uint64_t length)
+{
+    // The programs share their files for reading and writing, and remove a
+    // failed output, so the lock's handle allows all three.
+    const std::wstring name = wide(file);
+    auto open = [&name](DWORD disposition) {
+        return ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    const HANDLE opened = open(OPEN_ALWAYS);
+    if (opened == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    handle_ = opened;
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32U);
+    if (::LockFileEx(opened, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, static_cast<DWORD>(length),
+                     static_cast<DWORD>(length >> 32U), &at) == 0) {
+        return;
+    }
+    // A second handle tries the locked range: by reading where the file has
+    // bytes there, otherwise by writing, which only a lax system lets through.
+    const handle probe{open(OPEN_EXISTING)};
+    LARGE_INTEGER size{};
+    char probe_byte = 0;
+    DWORD moved = 0;
+    OVERLAPPED probe_at = at;
+    const bool has_bytes = ::GetFileSizeEx(opened, &size) != 0 && static_cast<std::uint64_t>(size.QuadPart) > offset;
+    const BOOL passed = has_bytes ? ::ReadFile(probe.get(), &probe_byte, 1, &moved, &probe_at)
+                                  : ::WriteFile(probe.get(), &probe_byte, 1, &moved, &probe_at);
+    enforced = probe.get() != INVALID_HANDLE_VALUE && passed == 0 && ::GetLastError() == ERROR_LOCK_VIOLATION;
+}
+
+range_lock::~range_lock()
+{
+    if (handle_ != nullptr) {
+        ::CloseHandle(handle_);
+    }
+}
+
+std::filesystem::path executable_directory()
+{
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+        if (length < name.size()) {
+            name.resize(length);
+            return std::filesystem::path{name}.parent_path();
+        }
+        name.resize(2 * name.size());
+    }
+}
+
+program_result run_program(const std::string& program, const std::vector<std::string>& arguments,
+                           const std::filesystem::path& directory, program_limits limits)
+{
+    if (limits.file_size) {
+        ADD_FAILURE() << "file-size limits exist on POSIX only";
+        return {-1, {}, {}};
+    }
+    std::wstring command_line;
+    for (const std::string& argument : arguments) {
+        command_line += (command_line.empty() ? L"" : L" ") + quoted(wide(argument));
+    }
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE read_end = nullptr;
+    HANDLE write_end = nullptr;
+    if (::CreatePipe(&read_end, &write_end, &inherited, 0) == 0) {
+        ADD_FAILURE() << "cannot make a pipe";
+        return {-1, {}, {}};
+    }
+    const handle output{read_end};
+    handle child_output{write_end};
+    ::SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    // Standard error goes to a file, so that neither pipe can fill up while
+    // the other is drained.
+    const std::filesystem::path errors_file = directory / ".stderr";
+    handle errors{::CreateFileW(errors_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr)};
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = write_end;
+    startup.hStdError = errors.get();
+    PROCESS_INFORMATION started{};
+    const std::wstring application = wide(program);
+    const std::wstring folder = directory.wstring();
+    if (errors.get() == INVALID_HANDLE_VALUE ||
+        ::CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                         folder.c_str(), &startup, &started) == 0) {
+        ADD_FAILURE() << "cannot run " << program;
+        return {-1, {}, {}};
+    }
+    const handle process{started.hProcess};
+    const handle thread{started.hThread};
+    child_output.reset();
+    errors.reset();
+    program_result result{-1, drain(output.get()), {}};
+    DWORD status = 0;
+    if (::WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 ||
+        ::GetExitCodeProcess(process.get(), &status) == 0) {
+        ADD_FAILURE() << "cannot wait for " << program;
+        return result;
+    }
+    result.exit_status = static_cast<int>(status);
+    const std::vector<std::uint8_t> error_bytes = read_bytes(utf8_string(errors_file));
+    result.errors.assign(error_bytes.begin(), error_bytes.end());
+    std::filesystem::remove(errors_file);
+    return result;
+}
