@@ -11,6 +11,8 @@ stage_outcome read_block_stream(input_stream& input, wav_output& output, predict
             return stage_outcome::finished;
         case read_status::failed:
             return stage_outcome::read_failed;
+        case read_status::interrupted:
+            return stage_outcome::interrupted;
         }
         if (const std::optional<stage_outcome> stop = pass_block(block, state, output, messages)) {
             return *stop;

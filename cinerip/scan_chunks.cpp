@@ -44,6 +44,8 @@ std::optional<stage_outcome> decode_audio_payload(input_stream& input, std::int3
             return stage_outcome::finished;
         case read_status::failed:
             return stage_outcome::read_failed;
+        case read_status::interrupted:
+            return stage_outcome::interrupted;
         }
         if (const std::optional<stage_outcome> stop = pass_block(block, state, output, messages)) {
             return stop;
@@ -67,6 +69,8 @@ stage_outcome scan_chunks(input_stream& input, wav_output& output, predictor_sta
             return stage_outcome::finished;
         case read_status::failed:
             return stage_outcome::read_failed;
+        case read_status::interrupted:
+            return stage_outcome::interrupted;
         }
         const std::int32_t payload = payload_length(header);
         // A chunk with no payload is a header alone, whatever its tag: moving

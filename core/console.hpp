@@ -21,4 +21,6 @@ public:
 class stdout_console final : public console {
 public:
     void print(std::string_view text) override;
+    // Before the process ends other than by returning from main.
+    void flush();
 };

@@ -48,6 +48,9 @@ void report_stop(stage_outcome outcome, const open_files& files, console& messag
     case stage_outcome::size_limit_reached:
         messages.print("ERROR: WAV file size limit reached\r\n");
         break;
+    case stage_outcome::interrupted:
+        messages.print("ERROR: Conversion interrupted\r\n");
+        break;
     case stage_outcome::finished:
     case stage_outcome::write_failed:
         break;
@@ -62,12 +65,14 @@ run_outcome convert(const converter_profile& profile, sample_rate rate, const op
         messages.print("Decompressing...\r\n");
         predictor_state state{0, 0};
         input_stream input{files.input};
+        watch_interrupts();
         outcome = profile.input_stage(input, output, state, messages);
     }
     report_stop(outcome, files, messages);
 
-    // A stop on the input or at the size limit still leaves a valid file for
-    // what was decoded; a failed write leaves nothing worth keeping.
+    // A stop on the input, at the size limit or by the user still leaves a
+    // valid file for what was decoded; a failed write leaves nothing worth
+    // keeping.
     const bool finished = outcome != stage_outcome::write_failed && finish_wav(output) == io_status::ok;
     const bool output_closed = files.output.close() == io_status::ok;
     if (!finished || !output_closed) {
@@ -78,6 +83,16 @@ run_outcome convert(const converter_profile& profile, sample_rate rate, const op
     if (files.input.close() != io_status::ok && outcome == stage_outcome::finished) {
         report_stop(stage_outcome::read_failed, files, messages);
         outcome = stage_outcome::read_failed;
+    }
+    // An interrupt after the last fetch let the finish complete; it is
+    // reported all the same, instead of DONE!.
+    stop_watching_interrupts();
+    if (interrupt_received() && outcome != stage_outcome::interrupted) {
+        report_stop(stage_outcome::interrupted, files, messages);
+        return run_outcome::interrupted;
+    }
+    if (outcome == stage_outcome::interrupted) {
+        return run_outcome::interrupted;
     }
     if (outcome != stage_outcome::finished) {
         return run_outcome::stopped_early;
@@ -121,6 +136,7 @@ int run_conversion(const converter_profile& profile, std::span<const char* const
 
 int run_conversion(const converter_profile& profile, int argc, const char* const* argv)
 {
+    ignore_broken_pipes();
     const std::vector<std::string> arguments = command_line_arguments(argc, argv);
     std::vector<const char*> vector;
     vector.reserve(arguments.size());
@@ -129,5 +145,10 @@ int run_conversion(const converter_profile& profile, int argc, const char* const
     }
     stdout_console messages;
     disk_files files;
-    return run_conversion(profile, vector, messages, files);
+    const run_outcome outcome = run(profile, vector, messages, files);
+    if (outcome == run_outcome::interrupted) {
+        messages.flush();
+        end_by_interrupt();
+    }
+    return exit_status(outcome);
 }

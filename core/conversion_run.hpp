@@ -10,7 +10,7 @@
 #include <string_view>
 
 // How an input stage ended: at the end of its input, or stopped early.
-enum class stage_outcome { finished, read_failed, write_failed, size_limit_reached };
+enum class stage_outcome { finished, read_failed, write_failed, size_limit_reached, interrupted };
 
 // Reads the input and hands each block it finds to pass_block.
 using input_stage_routine = stage_outcome (*)(input_stream& input, wav_output& output, predictor_state& state,
@@ -29,7 +29,7 @@ struct converter_profile {
 
 // What a run came to; exit_status is the one place that turns it into the
 // process's exit status.
-enum class run_outcome { done, usage_shown, input_not_opened, output_not_created, stopped_early };
+enum class run_outcome { done, usage_shown, input_not_opened, output_not_created, stopped_early, interrupted };
 
 [[nodiscard]] constexpr int exit_status(run_outcome outcome)
 {
@@ -44,6 +44,10 @@ enum class run_outcome { done, usage_shown, input_not_opened, output_not_created
         return 3;
     case run_outcome::stopped_early:
         return 4;
+    case run_outcome::interrupted:
+        // What a shell reports for a command that Ctrl-C ended. The programs
+        // themselves end by the signal instead (end_by_interrupt).
+        return 130;
     }
     return 4;
 }
@@ -71,5 +75,6 @@ enum class run_outcome { done, usage_shown, input_not_opened, output_not_created
 [[nodiscard]] int run_conversion(const converter_profile& profile, std::span<const char* const> arguments,
                                  console& messages, file_system& files);
 
-// The same on standard output and the disk.
+// The same on standard output and the disk. An interrupted run ends the
+// process by the interrupt, once its files are closed and its messages out.
 [[nodiscard]] int run_conversion(const converter_profile& profile, int argc, const char* const* argv);

@@ -33,13 +33,19 @@ class file_source final : public byte_source {
 public:
     explicit file_source(file_handle file) : file_{std::move(file)}, buffer_(input_fetch_bytes) {}
 
+    // The one place where a run notices an interrupt: once per fetch, so
+    // the blocks' loop pays nothing for it. A read that a signal cut short
+    // (a slow pipe) is that interrupt, not a failure of the input.
     fetch_result fetch() override
     {
+        if (interrupt_received() != 0) {
+            return {fetch_status::interrupted, {}};
+        }
         const std::size_t got = std::fread(buffer_.data(), 1, buffer_.size(), file_.get());
         if (got == 0 && std::ferror(file_.get()) != 0) {
-            return {io_status::failed, {}};
+            return {interrupt_received() != 0 ? fetch_status::interrupted : fetch_status::failed, {}};
         }
-        return {io_status::ok, std::span{buffer_}.first(got)};
+        return {fetch_status::ok, std::span{buffer_}.first(got)};
     }
 
     io_status skip(std::uint64_t count) override

@@ -45,6 +45,26 @@ enum class file_access { read, write };
 // The current position, or -1 on failure.
 [[nodiscard]] std::int64_t tell_file(std::FILE* file);
 
+// The user's interrupt: SIGINT, SIGTERM and SIGHUP on POSIX; Ctrl-C,
+// Ctrl-Break, a closed console window, logoff and shutdown on Windows. While
+// watched, an interrupt only raises a flag that the input is read against,
+// so that the run can stop between blocks and leave a valid WAV file; a
+// second one ends the process at once. A signal that was ignored when the
+// program started stays ignored. Unwatched, interrupts keep their usual
+// effect.
+void watch_interrupts();
+void stop_watching_interrupts();
+[[nodiscard]] bool interrupt_received();
+
+// Ends the process the way the interrupt that came would have ended it, so
+// that a shell loop, make or xargs that runs the program stops too. Returns
+// only if no interrupt came.
+void end_by_interrupt();
+
+// A closed standard output (a pipe whose reader has gone) makes writes to it
+// fail instead of killing the process.
+void ignore_broken_pipes();
+
 // Writes message text to standard output as it stands, with no newline
 // translation. On a Windows console the text is shown through the console's
 // UTF-16 interface, so that names read right whatever its code page. Best

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -140,6 +141,66 @@ bool seek_file(std::FILE* file, std::int64_t offset, int origin)
 std::int64_t tell_file(std::FILE* file)
 {
     return ::_ftelli64(file);
+}
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+// Set once the watched run has closed its files, or while no run is watched.
+const HANDLE files_closed = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
+
+BOOL WINAPI on_console_event(DWORD event)
+{
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+        // Only the first is caught; the next falls to the default handler,
+        // which ends the process at once.
+        return interrupted.exchange(true) ? FALSE : TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        // Windows ends the process as soon as this returns, so the run gets
+        // a few seconds to finish its files first.
+        interrupted = true;
+        ::WaitForSingleObject(files_closed, 4000);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+void watch_interrupts()
+{
+    ::ResetEvent(files_closed);
+    ::SetConsoleCtrlHandler(on_console_event, TRUE);
+}
+
+void stop_watching_interrupts()
+{
+    ::SetConsoleCtrlHandler(on_console_event, FALSE);
+    ::SetEvent(files_closed);
+}
+
+bool interrupt_received()
+{
+    return interrupted;
+}
+
+void end_by_interrupt()
+{
+    if (interrupted) {
+        ::ExitProcess(STATUS_CONTROL_C_EXIT);
+    }
+}
+
+void ignore_broken_pipes()
+{
+    // Windows has no SIGPIPE: a write to a closed pipe simply fails.
 }
 
 bool write_standard_output(std::string_view text)

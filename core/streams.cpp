@@ -7,8 +7,13 @@ read_status input_stream::read_across_fetches(std::span<std::uint8_t> into)
     while (!into.empty()) {
         if (window_.empty()) {
             const fetch_result next = source_.fetch();
-            if (next.status != io_status::ok) {
+            switch (next.status) {
+            case fetch_status::ok:
+                break;
+            case fetch_status::failed:
                 return read_status::failed;
+            case fetch_status::interrupted:
+                return read_status::interrupted;
             }
             if (next.bytes.empty()) {
                 return read_status::ended;

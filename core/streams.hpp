@@ -9,12 +9,16 @@
 
 enum class [[nodiscard]] io_status { ok, failed };
 
+// A fetch of the input's next bytes: done, failed, or refused because the
+// user asked the run to stop.
+enum class [[nodiscard]] fetch_status { ok, failed, interrupted };
+
 // A read of a fixed number of bytes: all of them, fewer because the input
-// ended, or a failure of the input itself.
-enum class [[nodiscard]] read_status { complete, ended, failed };
+// ended, a failure of the input itself, or a stop the user asked for.
+enum class [[nodiscard]] read_status { complete, ended, failed, interrupted };
 
 struct [[nodiscard]] fetch_result {
-    io_status status;
+    fetch_status status;
     // The next bytes of the input; empty at its end. They stay valid until
     // the next call on the source.
     std::span<const std::uint8_t> bytes;

@@ -2,6 +2,7 @@
 #include "cinerip.hpp"
 #include "sample_files.hpp"
 #include "support/memory_streams.hpp"
+#include "support/programs.hpp"
 #include "support/reference_decoding.hpp"
 
 #include <gtest/gtest.h>
@@ -16,9 +17,11 @@ struct stage_run {
 };
 
 stage_run run_stage(input_stage_routine stage, std::span<const std::uint8_t> input,
-                    std::size_t fetch_bytes = memory_source::never, std::size_t fail_at = memory_source::never)
+                    std::size_t fetch_bytes = memory_source::never, std::size_t fail_at = memory_source::never,
+                    std::size_t interrupt_at = memory_source::never)
 {
     memory_source source{input, fetch_bytes, fail_at};
+    source.interrupt_at = interrupt_at;
     memory_sink sink;
     string_console messages;
     wav_output output{sink};
@@ -186,3 +189,40 @@ TEST(read_block_stream, takes_whole_blocks_and_drops_a_short_tail)
 }
 
 } // namespace
+
+// An interrupt is noticed when the next bytes are fetched: the blocks already
+// fetched are decoded, the rest are not.
+TEST(input_stages, stop_at_the_fetch_after_an_interrupt)
+{
+    const std::vector<adpcm_block> blocks = random_blocks(6, 8);
+    std::vector<std::uint8_t> container;
+    append_chunk(container, "Ad10", raw_block_stream(blocks));
+    const struct {
+        input_stage_routine stage;
+        std::vector<std::uint8_t> file;
+        std::size_t header;
+    } stages[] = {{scan_chunks, container, 8}, {read_block_stream, raw_block_stream(blocks), 0}};
+    for (const auto& [stage, file, header] : stages) {
+        const stage_run run = run_stage(stage, file, header + 32, memory_source::never, header + 32);
+        EXPECT_EQ(run.outcome, stage_outcome::interrupted);
+        EXPECT_EQ(run.samples, decode_all(std::span{blocks}.first(2)).samples);
+    }
+}
+
+TEST(conversion_run, interrupted_run_keeps_a_valid_file_and_says_so)
+{
+    const std::vector<adpcm_block> blocks = random_blocks(10, 9);
+    memory_files files;
+    files.inputs["sound.vb"] = raw_block_stream(blocks);
+    files.fetch_bytes = 64;
+    files.interrupt_at = 64;
+    string_console messages;
+    const std::array<const char*, 2> arguments{"blockrip", "sound.vb"};
+    EXPECT_EQ(run_conversion(blockrip_profile, arguments, messages, files), 130);
+    EXPECT_EQ(messages.text, std::string{blockrip_profile.banner} + "Decompressing...\r\nERROR: Conversion interrupted\r\n");
+    const memory_sink& wav = *files.outputs.at("sound.vb.wav");
+    EXPECT_TRUE(wav.closed);
+    const wav_contents finished = parse_wav(wav.bytes);
+    EXPECT_EQ(finished.riff_size, 50 + 4 * pcm_block_bytes);
+    EXPECT_EQ(finished.samples, decode_all(std::span{blocks}.first(4)).samples);
+}

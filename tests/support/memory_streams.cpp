@@ -10,16 +10,20 @@ memory_source::memory_source(std::span<const std::uint8_t> bytes, std::size_t fe
 fetch_result memory_source::fetch()
 {
     ++fetches;
+    if (position_ >= interrupt_at) {
+        return {fetch_status::interrupted, {}};
+    }
     if (position_ >= fail_at_) {
-        return {io_status::failed, {}};
+        return {fetch_status::failed, {}};
     }
     if (position_ >= bytes_.size()) {
-        return {io_status::ok, {}};
+        return {fetch_status::ok, {}};
     }
-    const std::uint64_t end = std::min<std::uint64_t>({bytes_.size(), fail_at_, position_ + fetch_bytes_});
+    const std::uint64_t end =
+        std::min<std::uint64_t>({bytes_.size(), fail_at_, interrupt_at, position_ + fetch_bytes_});
     const auto first = static_cast<std::size_t>(position_);
     position_ = end;
-    return {io_status::ok, bytes_.subspan(first, static_cast<std::size_t>(end) - first)};
+    return {fetch_status::ok, bytes_.subspan(first, static_cast<std::size_t>(end) - first)};
 }
 
 io_status memory_source::skip(std::uint64_t count)
@@ -103,7 +107,9 @@ std::unique_ptr<byte_source> memory_files::open_input(const std::string& path)
     if (file == inputs.end()) {
         return nullptr;
     }
-    return std::make_unique<memory_source>(file->second, fetch_bytes, fail_at);
+    auto source = std::make_unique<memory_source>(file->second, fetch_bytes, fail_at);
+    source->interrupt_at = interrupt_at;
+    return source;
 }
 
 std::unique_ptr<byte_sink> memory_files::create_output(const std::string& path, const std::string& /*input_path*/)

@@ -19,7 +19,8 @@ public:
 };
 
 // Input from memory, handed out `fetch_bytes` at a time. From `fail_at` on,
-// fetches fail as a broken disk would.
+// fetches fail as a broken disk would; from `interrupt_at` on, they report
+// the user's interrupt, as a file does once a signal has come.
 class memory_source final : public byte_source {
 public:
     static constexpr std::size_t never = std::numeric_limits<std::size_t>::max();
@@ -31,6 +32,7 @@ public:
     io_status skip(std::uint64_t count) override;
     io_status close() override;
 
+    std::size_t interrupt_at = never;
     std::size_t fetches = 0;
     bool closed = false;
 
@@ -79,6 +81,7 @@ public:
     std::map<std::string, std::shared_ptr<memory_sink>> outputs;
     std::size_t fetch_bytes = memory_source::never;
     std::size_t fail_at = memory_source::never;
+    std::size_t interrupt_at = memory_source::never;
     std::uint64_t output_capacity = memory_sink::unlimited;
     bool outputs_can_be_created = true;
 };

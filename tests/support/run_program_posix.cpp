@@ -44,16 +44,19 @@ std::string drain(int descriptor)
 }
 
 [[noreturn]] void start_child(const std::string& program, const std::vector<std::string>& arguments,
-                              const std::filesystem::path& directory, program_limits limits, int output, int errors)
+                              const std::filesystem::path& directory, program_options options, int output, int errors)
 {
     if (::dup2(output, STDOUT_FILENO) < 0 || ::dup2(errors, STDERR_FILENO) < 0 || ::chdir(directory.c_str()) != 0) {
         ::_exit(126);
     }
-    if (limits.file_size) {
-        const rlimit limit{*limits.file_size, *limits.file_size};
+    if (options.file_size) {
+        const rlimit limit{*options.file_size, *options.file_size};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0 || std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR) {
             ::_exit(126);
         }
+    }
+    if (options.ignored_signal != 0 && std::signal(options.ignored_signal, SIG_IGN) == SIG_ERR) {
+        ::_exit(126);
     }
     std::vector<char*> argv;
     for (const std::string& argument : arguments) {
@@ -66,35 +69,93 @@ std::string drain(int descriptor)
 
 } // namespace
 
-program_result run_program(const std::string& program, const std::vector<std::string>& arguments,
-                           const std::filesystem::path& directory, program_limits limits)
+struct running_program::child {
+    std::string program;
+    std::filesystem::path errors_file;
+    pid_t pid = -1;
+    int output = -1;
+    std::optional<int> status;
+};
+
+running_program::running_program(const std::string& program, const std::vector<std::string>& arguments,
+                                 const std::filesystem::path& directory, program_options options)
+    : child_{std::make_unique<child>()}
 {
+    child_->program = program;
+    child_->errors_file = directory / ".stderr";
     // Standard error goes to a file, so that neither pipe can fill up while
-    // the other is drained.
+    // the other is drained. Nothing of this process's leaks into the child:
+    // a test's open descriptors (a FIFO's writing end, say) would keep the
+    // child from ever seeing an end.
     std::array<int, 2> output{};
-    const std::filesystem::path errors_file = directory / ".stderr";
-    const int errors = ::open(errors_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (::pipe(output.data()) != 0 || errors < 0) {
+    const int errors = ::open(child_->errors_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (::pipe2(output.data(), O_CLOEXEC) != 0 || errors < 0) {
         ADD_FAILURE() << "cannot set up the child's output";
-        return {-1, {}, {}};
+        return;
     }
-    const pid_t child = ::fork();
-    if (child == 0) {
+    if (options.output_closed) {
         ::close(output[0]);
-        start_child(program, arguments, directory, limits, output[1], errors);
+        output[0] = -1;
+    }
+    child_->pid = ::fork();
+    if (child_->pid == 0) {
+        start_child(program, arguments, directory, options, output[1], errors);
     }
     ::close(output[1]);
     ::close(errors);
-    program_result result{-1, drain(output[0]), {}};
+    child_->output = output[0];
+    if (child_->pid < 0) {
+        ADD_FAILURE() << "cannot start " << program;
+    }
+}
+
+running_program::~running_program()
+{
+    if (child_->pid > 0 && !child_->status) {
+        [[maybe_unused]] const program_result ignored = wait();
+    }
+}
+
+bool running_program::interrupt(int signal)
+{
+    return ::kill(child_->pid, signal) == 0;
+}
+
+bool running_program::has_ended()
+{
     int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child) {
-        ADD_FAILURE() << "cannot run " << program;
+    if (!child_->status && child_->pid > 0 && ::waitpid(child_->pid, &status, WNOHANG) == child_->pid) {
+        child_->status = status;
+    }
+    return child_->status.has_value();
+}
+
+program_result running_program::wait()
+{
+    program_result result{-1, child_->output >= 0 ? drain(child_->output) : std::string{}, {}};
+    child_->output = -1;
+    int status = 0;
+    if (!child_->status && (child_->pid <= 0 || ::waitpid(child_->pid, &status, 0) != child_->pid)) {
+        ADD_FAILURE() << "cannot run " << child_->program;
         return result;
     }
-    result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    const std::vector<std::uint8_t> error_bytes = read_bytes(errors_file.string());
+    if (!child_->status) {
+        child_->status = status;
+    }
+    if (WIFSIGNALED(*child_->status)) {
+        result.end_signal = WTERMSIG(*child_->status);
+        result.exit_status = 128 + result.end_signal;
+    } else {
+        result.exit_status = WEXITSTATUS(*child_->status);
+    }
+    const std::vector<std::uint8_t> error_bytes = read_bytes(child_->errors_file.string());
     result.errors.assign(error_bytes.begin(), error_bytes.end());
-    std::filesystem::remove(errors_file);
+    std::filesystem::remove(child_->errors_file);
     return result;
 }
 
+program_result run_program(const std::string& program, const std::vector<std::string>& arguments,
+                           const std::filesystem::path& directory, program_options options)
+{
+    return running_program{program, arguments, directory, options}.wait();
+}

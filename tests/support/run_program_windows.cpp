@@ -126,12 +126,23 @@ std::filesystem::path executable_directory()
     }
 }
 
-program_result run_program(const std::string& program, const std::vector<std::string>& arguments,
-                           const std::filesystem::path& directory, program_limits limits)
+struct running_program::child {
+    std::string program;
+    std::filesystem::path errors_file;
+    handle process;
+    handle output;
+    DWORD id = 0;
+};
+
+running_program::running_program(const std::string& program, const std::vector<std::string>& arguments,
+                                 const std::filesystem::path& directory, program_options options)
+    : child_{std::make_unique<child>()}
 {
-    if (limits.file_size) {
-        ADD_FAILURE() << "file-size limits exist on POSIX only";
-        return {-1, {}, {}};
+    child_->program = program;
+    child_->errors_file = directory / ".stderr";
+    if (options.file_size || options.output_closed || options.ignored_signal != 0) {
+        ADD_FAILURE() << "file-size limits, closed pipes and ignored signals are set up on POSIX only";
+        return;
     }
     std::wstring command_line;
     for (const std::string& argument : arguments) {
@@ -142,16 +153,15 @@ program_result run_program(const std::string& program, const std::vector<std::st
     HANDLE write_end = nullptr;
     if (::CreatePipe(&read_end, &write_end, &inherited, 0) == 0) {
         ADD_FAILURE() << "cannot make a pipe";
-        return {-1, {}, {}};
+        return;
     }
-    const handle output{read_end};
-    handle child_output{write_end};
+    child_->output.reset(read_end);
+    const handle child_output{write_end};
     ::SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
     // Standard error goes to a file, so that neither pipe can fill up while
     // the other is drained.
-    const std::filesystem::path errors_file = directory / ".stderr";
-    handle errors{::CreateFileW(errors_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr)};
+    const handle errors{::CreateFileW(child_->errors_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
 
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -163,25 +173,52 @@ program_result run_program(const std::string& program, const std::vector<std::st
     const std::wstring application = wide(program);
     const std::wstring folder = directory.wstring();
     if (errors.get() == INVALID_HANDLE_VALUE ||
-        ::CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                         folder.c_str(), &startup, &started) == 0) {
+        ::CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP,
+                         nullptr, folder.c_str(), &startup, &started) == 0) {
         ADD_FAILURE() << "cannot run " << program;
-        return {-1, {}, {}};
+        return;
     }
-    const handle process{started.hProcess};
-    const handle thread{started.hThread};
-    child_output.reset();
-    errors.reset();
-    program_result result{-1, drain(output.get()), {}};
+    child_->process.reset(started.hProcess);
+    ::CloseHandle(started.hThread);
+    child_->id = started.dwProcessId;
+}
+
+running_program::~running_program()
+{
+    if (child_->process && !has_ended()) {
+        [[maybe_unused]] const program_result ignored = wait();
+    }
+}
+
+bool running_program::interrupt(int /*signal*/)
+{
+    return ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, child_->id) != 0;
+}
+
+bool running_program::has_ended()
+{
+    return child_->process && ::WaitForSingleObject(child_->process.get(), 0) == WAIT_OBJECT_0;
+}
+
+program_result running_program::wait()
+{
+    program_result result{-1, child_->output ? drain(child_->output.get()) : std::string{}, {}};
+    child_->output.reset();
     DWORD status = 0;
-    if (::WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 ||
-        ::GetExitCodeProcess(process.get(), &status) == 0) {
-        ADD_FAILURE() << "cannot wait for " << program;
+    if (!child_->process || ::WaitForSingleObject(child_->process.get(), INFINITE) != WAIT_OBJECT_0 ||
+        ::GetExitCodeProcess(child_->process.get(), &status) == 0) {
+        ADD_FAILURE() << "cannot wait for " << child_->program;
         return result;
     }
     result.exit_status = static_cast<int>(status);
-    const std::vector<std::uint8_t> error_bytes = read_bytes(utf8_string(errors_file));
+    const std::vector<std::uint8_t> error_bytes = read_bytes(utf8_string(child_->errors_file));
     result.errors.assign(error_bytes.begin(), error_bytes.end());
-    std::filesystem::remove(errors_file);
+    std::filesystem::remove(child_->errors_file);
     return result;
+}
+
+program_result run_program(const std::string& program, const std::vector<std::string>& arguments,
+                           const std::filesystem::path& directory, program_options options)
+{
+    return running_program{program, arguments, directory, options}.wait();
 }
