@@ -6,8 +6,13 @@ if(RIPPERS_BUILD_TESTS)
   if(RIPPERS_GTEST_SOURCE_DIR)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-    # Its own build defines GTest::gtest and GTest::gtest_main.
-    add_subdirectory(${RIPPERS_GTEST_SOURCE_DIR} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    # Its own build defines GTest::gtest and GTest::gtest_main. Built as
+    # it is, without our link-time optimisation.
+    block()
+      set(CMAKE_POLICY_DEFAULT_CMP0069 NEW)
+      set(CMAKE_INTERPROCEDURAL_OPTIMIZATION_RELEASE OFF)
+      add_subdirectory(${RIPPERS_GTEST_SOURCE_DIR} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    endblock()
   elseif(RIPPERS_REQUIRE_TESTS)
     find_package(GTest)
     if(NOT GTest_FOUND)

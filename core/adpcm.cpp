@@ -74,7 +74,7 @@ void report_unknown_filter(unsigned filterid, console& messages)
     end = std::to_chars(end, line.end(), filterid).ptr;
     end = std::copy_n(",\r\n", 3, end);
     messages.print("WARNING: out of bounds\r\n");
-    messages.print({line.data(), end});
+    messages.print({line.data(), static_cast<std::size_t>(end - line.data())});
 }
 
 } // namespace

@@ -22,16 +22,16 @@ struct file_closer {
         [[maybe_unused]] const int ignored = std::fclose(file);
     }
 };
-using file_handle = std::unique_ptr<std::FILE, file_closer>;
+using stdio_file = std::unique_ptr<std::FILE, file_closer>;
 
-[[nodiscard]] io_status close_handle(file_handle& file)
+[[nodiscard]] io_status close_handle(stdio_file& file)
 {
     return std::fclose(file.release()) == 0 ? io_status::ok : io_status::failed;
 }
 
 class file_source final : public byte_source {
 public:
-    explicit file_source(file_handle file) : file_{std::move(file)}, buffer_(input_fetch_bytes) {}
+    explicit file_source(stdio_file file) : file_{std::move(file)}, buffer_(input_fetch_bytes) {}
 
     // The one place where a run notices an interrupt: once per fetch, so
     // the blocks' loop pays nothing for it. A read that a signal cut short
@@ -59,13 +59,13 @@ public:
     io_status close() override { return close_handle(file_); }
 
 private:
-    file_handle file_;
+    stdio_file file_;
     std::vector<std::uint8_t> buffer_;
 };
 
 class file_sink final : public byte_sink {
 public:
-    explicit file_sink(file_handle file) : file_{std::move(file)} {}
+    explicit file_sink(stdio_file file) : file_{std::move(file)} {}
 
     io_status write(std::span<const std::uint8_t> bytes) override
     {
@@ -94,12 +94,12 @@ public:
     io_status close() override { return close_handle(file_); }
 
 private:
-    file_handle file_;
+    stdio_file file_;
 };
 
-[[nodiscard]] file_handle open_unbuffered(const std::filesystem::path& path, file_access access)
+[[nodiscard]] stdio_file open_unbuffered(const std::filesystem::path& path, file_access access)
 {
-    file_handle file{open_file(path, access)};
+    stdio_file file{open_file(path, access)};
     if (file && std::setvbuf(file.get(), nullptr, _IONBF, 0) != 0) {
         return nullptr;
     }
@@ -114,7 +114,7 @@ std::unique_ptr<byte_source> disk_files::open_input(const std::string& path)
     if (names_directory(file_name)) {
         return nullptr;
     }
-    file_handle file = open_unbuffered(file_name, file_access::read);
+    stdio_file file = open_unbuffered(file_name, file_access::read);
     if (!file) {
         return nullptr;
     }
@@ -127,7 +127,7 @@ std::unique_ptr<byte_sink> disk_files::create_output(const std::string& path, co
     if (name_same_file(native_path(input_path), file_name)) {
         return nullptr;
     }
-    file_handle file = open_unbuffered(file_name, file_access::write);
+    stdio_file file = open_unbuffered(file_name, file_access::write);
     if (!file) {
         return nullptr;
     }
