@@ -52,6 +52,19 @@ std::string blockrip_path()
     return utf8_string(executable_directory() / BLOCKRIP_NAME);
 }
 
+program_result run_program(const std::string& program, const std::vector<std::string>& arguments,
+                           const std::filesystem::path& directory, program_options options)
+{
+    return running_program{program, arguments, directory, options}.wait();
+}
+
+std::string take_error_output(const std::filesystem::path& file)
+{
+    const std::vector<std::uint8_t> bytes = read_bytes(utf8_string(file));
+    std::filesystem::remove(file);
+    return {bytes.begin(), bytes.end()};
+}
+
 std::vector<std::uint8_t> read_bytes(const std::string& file)
 {
     std::ifstream in{utf8_path(file), std::ios::binary};

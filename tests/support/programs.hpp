@@ -79,6 +79,9 @@ private:
 
 [[nodiscard]] std::vector<std::uint8_t> read_bytes(const std::string& file);
 
+// What a program wrote to the file its standard error went to; the file goes.
+[[nodiscard]] std::string take_error_output(const std::filesystem::path& file);
+
 // Makes `link` a symbolic link to `target`. False where the system does not
 // let this process make one (Windows without the privilege, or Wine).
 [[nodiscard]] bool make_symlink(const std::string& target, const std::string& link);

@@ -148,14 +148,6 @@ program_result running_program::wait()
     } else {
         result.exit_status = WEXITSTATUS(*child_->status);
     }
-    const std::vector<std::uint8_t> error_bytes = read_bytes(child_->errors_file.string());
-    result.errors.assign(error_bytes.begin(), error_bytes.end());
-    std::filesystem::remove(child_->errors_file);
+    result.errors = take_error_output(child_->errors_file);
     return result;
-}
-
-program_result run_program(const std::string& program, const std::vector<std::string>& arguments,
-                           const std::filesystem::path& directory, program_options options)
-{
-    return running_program{program, arguments, directory, options}.wait();
 }

@@ -211,14 +211,6 @@ program_result running_program::wait()
         return result;
     }
     result.exit_status = static_cast<int>(status);
-    const std::vector<std::uint8_t> error_bytes = read_bytes(utf8_string(child_->errors_file));
-    result.errors.assign(error_bytes.begin(), error_bytes.end());
-    std::filesystem::remove(child_->errors_file);
+    result.errors = take_error_output(child_->errors_file);
     return result;
-}
-
-program_result run_program(const std::string& program, const std::vector<std::string>& arguments,
-                           const std::filesystem::path& directory, program_options options)
-{
-    return running_program{program, arguments, directory, options}.wait();
 }
