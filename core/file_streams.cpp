@@ -34,18 +34,19 @@ public:
     explicit file_source(stdio_file file) : file_{std::move(file)}, buffer_(input_fetch_bytes) {}
 
     // The one place where a run notices an interrupt: once per fetch, so
-    // the blocks' loop pays nothing for it. A read that a signal cut short
-    // (a slow pipe) is that interrupt, not a failure of the input.
+    // the blocks' loop pays nothing for it.
     fetch_result fetch() override
     {
-        if (interrupt_received() != 0) {
+        const input_read got = read_input(file_.get(), buffer_);
+        switch (got.status) {
+        case input_status::ok:
+            return {fetch_status::ok, std::span{buffer_}.first(got.count)};
+        case input_status::interrupted:
             return {fetch_status::interrupted, {}};
+        case input_status::failed:
+            break;
         }
-        const std::size_t got = std::fread(buffer_.data(), 1, buffer_.size(), file_.get());
-        if (got == 0 && std::ferror(file_.get()) != 0) {
-            return {interrupt_received() != 0 ? fetch_status::interrupted : fetch_status::failed, {}};
-        }
-        return {fetch_status::ok, std::span{buffer_}.first(got)};
+        return {fetch_status::failed, {}};
     }
 
     io_status skip(std::uint64_t count) override
@@ -53,7 +54,7 @@ public:
         if (count > largest_offset) {
             return io_status::failed;
         }
-        return seek_file(file_.get(), static_cast<std::int64_t>(count), SEEK_CUR) ? io_status::ok : io_status::failed;
+        return skip_input(file_.get(), static_cast<std::int64_t>(count)) ? io_status::ok : io_status::failed;
     }
 
     io_status close() override { return close_handle(file_); }
@@ -75,7 +76,7 @@ public:
 
     io_status write_at(std::uint64_t offset, std::span<const std::uint8_t> bytes) override
     {
-        if (offset > largest_offset || !seek_file(file_.get(), static_cast<std::int64_t>(offset), SEEK_SET)) {
+        if (offset > largest_offset || !seek_file(file_.get(), static_cast<std::int64_t>(offset))) {
             return io_status::failed;
         }
         return write(bytes);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,10 +40,25 @@ enum class file_access { read, write };
 // binary writing. Null on failure.
 [[nodiscard]] std::FILE* open_file(const std::filesystem::path& path, file_access access);
 
-// Positions past 2 GiB, which std::fseek and std::ftell cannot reach where
-// `long` has 32 bits.
-[[nodiscard]] bool seek_file(std::FILE* file, std::int64_t offset, int origin);
-// The current position, or -1 on failure.
+enum class input_status { ok, failed, interrupted };
+
+struct [[nodiscard]] input_read {
+    input_status status;
+    std::size_t count; // 0 at the end of the input
+};
+
+// Reads the input's next bytes: as many as are there, up to `into.size()`.
+// Once an interrupt has come it reads nothing more and says so, and an
+// interrupt that comes while it waits on a slow input (a pipe) ends the wait:
+// an interrupt can never leave the run blocked in a read.
+[[nodiscard]] input_read read_input(std::FILE* file, std::span<std::uint8_t> into);
+// Moves the input's position `count` bytes on.
+[[nodiscard]] bool skip_input(std::FILE* file, std::int64_t count);
+
+// The output's position, past 2 GiB too, which std::fseek and std::ftell
+// cannot reach where `long` has 32 bits: set from the start, and queried
+// (-1 on failure).
+[[nodiscard]] bool seek_file(std::FILE* file, std::int64_t offset);
 [[nodiscard]] std::int64_t tell_file(std::FILE* file);
 
 // The user's interrupt: SIGINT, SIGTERM and SIGHUP on POSIX; Ctrl-C,

@@ -1,10 +1,13 @@
 #include "platform.hpp"
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <poll.h>
 #include <signal.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 static_assert(sizeof(off_t) >= sizeof(std::int64_t), "file positions need a 64-bit off_t");
 
@@ -44,9 +47,9 @@ std::FILE* open_file(const std::filesystem::path& path, file_access access)
     return std::fopen(path.c_str(), access == file_access::read ? "rb" : "wb");
 }
 
-bool seek_file(std::FILE* file, std::int64_t offset, int origin)
+bool seek_file(std::FILE* file, std::int64_t offset)
 {
-    return ::fseeko(file, static_cast<off_t>(offset), origin) == 0;
+    return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
 std::int64_t tell_file(std::FILE* file)
@@ -87,6 +90,50 @@ extern "C" void on_interrupt(int signal)
 }
 
 } // namespace
+
+// The input goes through its descriptor, not through stdio, whose reads go
+// on waiting after a signal has come once they have some bytes.
+input_read read_input(std::FILE* file, std::span<std::uint8_t> into)
+{
+    const int descriptor = ::fileno(file);
+    sigset_t watched{};
+    sigemptyset(&watched);
+    for (const int signal : watched_signals) {
+        sigaddset(&watched, signal);
+    }
+    for (;;) {
+        // With the signals held from the check to the wait, an interrupt has
+        // either come before the check or ends the wait (ppoll lets it in).
+        sigset_t previous{};
+        ::pthread_sigmask(SIG_BLOCK, &watched, &previous);
+        if (received_signal != 0) {
+            ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+            return {input_status::interrupted, 0};
+        }
+        pollfd readable{descriptor, POLLIN, 0};
+        const int ready = ::ppoll(&readable, 1, nullptr, &previous);
+        const int wait_error = errno;
+        ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        if (ready < 0) {
+            if (wait_error == EINTR) {
+                continue;
+            }
+            return {input_status::failed, 0};
+        }
+        const ssize_t got = ::read(descriptor, into.data(), into.size());
+        if (got >= 0) {
+            return {input_status::ok, static_cast<std::size_t>(got)};
+        }
+        if (errno != EINTR) {
+            return {input_status::failed, 0};
+        }
+    }
+}
+
+bool skip_input(std::FILE* file, std::int64_t count)
+{
+    return ::lseek(::fileno(file), static_cast<off_t>(count), SEEK_CUR) >= 0;
+}
 
 void watch_interrupts()
 {

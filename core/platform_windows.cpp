@@ -133,9 +133,9 @@ std::FILE* open_file(const std::filesystem::path& path, file_access access)
     return ::_wfopen(path.c_str(), access == file_access::read ? L"rb" : L"wb");
 }
 
-bool seek_file(std::FILE* file, std::int64_t offset, int origin)
+bool seek_file(std::FILE* file, std::int64_t offset)
 {
-    return ::_fseeki64(file, offset, origin) == 0;
+    return ::_fseeki64(file, offset, SEEK_SET) == 0;
 }
 
 std::int64_t tell_file(std::FILE* file)
@@ -173,6 +173,25 @@ BOOL WINAPI on_console_event(DWORD event)
 }
 
 } // namespace
+
+// The console's control handler runs on a thread of its own and cannot cut
+// a read short, so the flag is looked at before each read.
+input_read read_input(std::FILE* file, std::span<std::uint8_t> into)
+{
+    if (interrupted) {
+        return {input_status::interrupted, 0};
+    }
+    const std::size_t got = std::fread(into.data(), 1, into.size(), file);
+    if (got == 0 && std::ferror(file) != 0) {
+        return {interrupted ? input_status::interrupted : input_status::failed, 0};
+    }
+    return {input_status::ok, got};
+}
+
+bool skip_input(std::FILE* file, std::int64_t count)
+{
+    return ::_fseeki64(file, count, SEEK_CUR) == 0;
+}
 
 void watch_interrupts()
 {
