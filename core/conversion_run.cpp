@@ -138,14 +138,14 @@ int run_conversion(const converter_profile& profile, int argc, const char* const
 {
     ignore_broken_pipes();
     const std::vector<std::string> arguments = command_line_arguments(argc, argv);
-    std::vector<const char*> vector;
-    vector.reserve(arguments.size());
+    std::vector<const char*> argument_pointers;
+    argument_pointers.reserve(arguments.size());
     for (const std::string& argument : arguments) {
-        vector.push_back(argument.c_str());
+        argument_pointers.push_back(argument.c_str());
     }
     stdout_console messages;
     disk_files files;
-    const run_outcome outcome = run(profile, vector, messages, files);
+    const run_outcome outcome = run(profile, argument_pointers, messages, files);
     if (outcome == run_outcome::interrupted) {
         messages.flush();
         end_by_interrupt();
