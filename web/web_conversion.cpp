@@ -17,9 +17,6 @@
 EM_JS(int, host_read, (double offset, std::uint8_t* into, int capacity), {
     return Module.host.read(offset, HEAPU8.subarray(into, into + capacity));
 });
-EM_JS(void, host_create_output, (const char* name), {
-    Module.host.createOutput(UTF8ToString(name));
-});
 EM_JS(int, host_write, (const std::uint8_t* bytes, int length), {
     return Module.host.write(HEAPU8.subarray(bytes, bytes + length)) ? 1 : 0;
 });
@@ -108,9 +105,9 @@ public:
         return path == input_path_ ? std::make_unique<file_source>() : nullptr;
     }
 
-    std::unique_ptr<byte_sink> create_output(const std::string& path, const std::string& /*input_path*/) override
+    // The page names the download after the dropped file.
+    std::unique_ptr<byte_sink> create_output(const std::string& /*path*/, const std::string& /*input_path*/) override
     {
-        host_create_output(path.c_str());
         return std::make_unique<blob_sink>();
     }
 

@@ -146,7 +146,6 @@ self.onmessage = async ({ data }) => {
             }
             return piece.length;
         },
-        createOutput: () => {},
         write: (bytes) => output.write(bytes),
         patch: (offset, bytes) => output.patch(offset, bytes),
         outputLength: () => output.length(),
