@@ -80,6 +80,24 @@ const program blockrip{
     raw_block_stream,
     raw_block_stream};
 
+// Polls, for about 30 s at the most, until the program has ended or
+// `condition` holds.
+template <typename condition_type>
+void wait_while_running(running_program& running, condition_type condition)
+{
+    for (int wait = 0; wait < 15000 && !condition() && !running.has_ended(); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds{2});
+    }
+}
+
+// Whether the file has grown to `bytes`.
+bool has_grown(const std::string& file, std::uintmax_t bytes)
+{
+    std::error_code missing;
+    const std::uintmax_t size = std::filesystem::file_size(utf8_path(file), missing);
+    return !missing && size >= bytes;
+}
+
 const std::string decompressing = "Decompressing...\r\n";
 const std::string done = "DONE!\r\n";
 
@@ -97,10 +115,10 @@ protected:
 
     std::string write_sound(const std::string& name) const { return write_input(name, tool.package(blocks)); }
 
-    [[nodiscard]] program_result run(std::vector<std::string> arguments, program_options limits = {}) const
+    [[nodiscard]] program_result run(std::vector<std::string> arguments, program_options options = {}) const
     {
         arguments.insert(arguments.begin(), tool.path);
-        program_result result = run_program(tool.path, arguments, dir.path(), limits);
+        program_result result = run_program(tool.path, arguments, dir.path(), options);
         EXPECT_EQ(result.errors, "") << "nothing goes to the error stream";
         return result;
     }
@@ -358,18 +376,10 @@ TEST_P(programs_test, interrupts_leave_a_valid_prefix_and_end_by_the_signal)
         const int feed = ::open((dir / name).c_str(), O_WRONLY | O_CLOEXEC);
         ASSERT_GE(feed, 0);
         ASSERT_EQ(::write(feed, input.data(), input.size()), static_cast<ssize_t>(input.size()));
-        const auto wait_until = [&running](auto condition) {
-            for (int wait = 0; wait < 15000 && !condition() && !running.has_ended(); ++wait) {
-                std::this_thread::sleep_for(std::chrono::milliseconds{2});
-            }
-        };
-        wait_until([&] {
-            std::error_code missing;
-            return std::filesystem::file_size(dir / (name + ".wav"), missing) >= most;
-        });
+        wait_while_running(running, [&] { return has_grown(dir / (name + ".wav"), most); });
         ASSERT_TRUE(running.interrupt(signal));
         if (!ignored) {
-            wait_until([] { return false; });
+            wait_while_running(running, [] { return false; });
             EXPECT_TRUE(running.has_ended()) << "the read blocked on the open FIFO returns to the signal";
         }
         ::close(feed);
@@ -411,13 +421,7 @@ TEST_P(programs_test, ctrl_break_leaves_a_valid_prefix_and_ends_as_windows_expec
     }
     write_input("long", tool.open_ended(fed));
     running_program running{tool.path, {tool.path, "long"}, dir.path()};
-    for (int wait = 0; wait < 15000 && !running.has_ended(); ++wait) {
-        std::error_code missing;
-        if (std::filesystem::file_size(utf8_path(dir / "long.wav"), missing) > 8000000) {
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds{2});
-    }
+    wait_while_running(running, [&] { return has_grown(dir / "long.wav", 8000000); });
     if (!running.interrupt(0)) {
         [[maybe_unused]] const program_result finished = running.wait();
         GTEST_SKIP() << "Ctrl-Break cannot be sent here (Wine delivers no console events to a child without a "

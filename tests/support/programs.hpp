@@ -75,7 +75,7 @@ private:
 
 // Runs `program` with `arguments` (argv[0] is the program) in `directory`.
 [[nodiscard]] program_result run_program(const std::string& program, const std::vector<std::string>& arguments,
-                                         const std::filesystem::path& directory, program_options limits = {});
+                                         const std::filesystem::path& directory, program_options options = {});
 
 [[nodiscard]] std::vector<std::uint8_t> read_bytes(const std::string& file);
 
@@ -86,11 +86,12 @@ private:
 // let this process make one (Windows without the privilege, or Wine).
 [[nodiscard]] bool make_symlink(const std::string& target, const std::string& link);
 
+#ifdef _WIN32
 // An exclusive byte-range lock that this process holds on a file, so that the
 // programs' reads and writes in the range fail, as they do on a damaged disk
 // or a full one. `enforced` tells whether the system really refuses other
-// handles' reads and writes there, which Windows does; POSIX locks are
-// advisory, and Wine does not enforce them either.
+// handles' reads and writes there, which Windows does and Wine does not.
+// (POSIX locks are advisory, so there is no such thing there.)
 class range_lock {
 public:
     range_lock(const std::string& file, std::uint64_t offset, std::uint64_t length);
@@ -103,6 +104,7 @@ public:
 private:
     void* handle_ = nullptr;
 };
+#endif
 
 struct wav_contents {
     std::uint32_t riff_size;

@@ -17,10 +17,6 @@ bool make_symlink(const std::string& target, const std::string& link)
     return !error;
 }
 
-range_lock::range_lock(const std::string& /*file*/, std::uint64_t /*offset*/, std::uint64_t /*length*/) {}
-
-range_lock::~range_lock() = default;
-
 std::filesystem::path executable_directory()
 {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path();
