@@ -1,4 +1,5 @@
 #include "cinerip.hpp"
+#include "program_entry.hpp"
 
 int main(int argc, char** argv)
 {

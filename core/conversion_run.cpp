@@ -1,8 +1,5 @@
 #include "conversion_run.hpp"
 
-#include "file_streams.hpp"
-#include "platform.hpp"
-
 #include <string>
 
 namespace {
@@ -39,9 +36,9 @@ struct open_files {
     byte_sink& output;
 };
 
-void report_stop(stage_outcome outcome, const open_files& files, console& messages)
+void report_stop(stage_outcome stopped, const open_files& files, console& messages)
 {
-    switch (outcome) {
+    switch (stopped) {
     case stage_outcome::read_failed:
         messages.print("ERROR: Cannot read file " + files.input_path + "\r\n");
         break;
@@ -57,52 +54,80 @@ void report_stop(stage_outcome outcome, const open_files& files, console& messag
     }
 }
 
-run_outcome convert(const converter_profile& profile, sample_rate rate, const open_files& files, console& messages)
+// The header, then the program's stage over the whole input.
+stage_outcome run_stage(const converter_profile& profile, sample_rate rate, byte_source& input_file,
+                        wav_output& output, console& messages)
 {
-    wav_output output{files.output};
-    stage_outcome outcome = stage_outcome::write_failed;
-    if (write_wav_header(output, rate) == io_status::ok) {
-        messages.print("Decompressing...\r\n");
-        predictor_state state{0, 0};
-        input_stream input{files.input};
-        watch_interrupts();
-        outcome = profile.input_stage(input, output, state, messages);
+    if (write_wav_header(output, rate) != io_status::ok) {
+        return stage_outcome::write_failed;
     }
-    report_stop(outcome, files, messages);
+    messages.print("Decompressing...\r\n");
+    predictor_state state{0, 0};
+    input_stream input{input_file};
+    return profile.input_stage(input, output, state, messages);
+}
 
-    // A stop on the input, at the size limit or by the user still leaves a
-    // valid file for what was decoded; a failed write leaves nothing worth
-    // keeping.
-    const bool finished = outcome != stage_outcome::write_failed && finish_wav(output) == io_status::ok;
-    const bool output_closed = files.output.close() == io_status::ok;
-    if (!finished || !output_closed) {
-        messages.print("ERROR: Cannot write file " + files.output_name + "\r\n");
-        files.system.discard_output(files.output_name);
-        outcome = stage_outcome::write_failed;
+// A stop on the input, at the size limit or by the user still leaves a valid
+// file for what was decoded; a failed write leaves nothing worth keeping.
+// True when the output is kept, finished and closed.
+bool finish_or_discard(stage_outcome stopped, wav_output& output, const open_files& files, console& messages)
+{
+    const bool finished = stopped != stage_outcome::write_failed && finish_wav(output) == io_status::ok;
+    const bool closed = files.output.close() == io_status::ok;
+    if (finished && closed) {
+        return true;
     }
-    if (files.input.close() != io_status::ok && outcome == stage_outcome::finished) {
+    messages.print("ERROR: Cannot write file " + files.output_name + "\r\n");
+    files.system.discard_output(files.output_name);
+    return false;
+}
+
+// What the conversion came to once both files are closed.
+struct conversion_end {
+    stage_outcome stopped;
+    bool output_kept;
+    bool input_closed;
+};
+
+// Watched from the start of the stage until both files are closed.
+conversion_end convert_and_close(const converter_profile& profile, sample_rate rate, const open_files& files,
+                                 console& messages, interrupts& stop_requests)
+{
+    const interrupt_watch watch{stop_requests};
+    wav_output output{files.output};
+    const stage_outcome stopped = run_stage(profile, rate, files.input, output, messages);
+    report_stop(stopped, files, messages);
+    const bool output_kept = finish_or_discard(stopped, output, files, messages);
+    const bool input_closed = files.input.close() == io_status::ok;
+    return {stopped, output_kept, input_closed};
+}
+
+// An interrupt that no fetch saw (one after the last fetch let the finish
+// complete) is reported all the same, instead of DONE!.
+run_outcome settle_outcome(const conversion_end& end, bool interrupt_received, const open_files& files,
+                           console& messages)
+{
+    const bool finished = end.stopped == stage_outcome::finished && end.output_kept;
+    if (finished && !end.input_closed) {
         report_stop(stage_outcome::read_failed, files, messages);
-        outcome = stage_outcome::read_failed;
     }
-    // An interrupt after the last fetch let the finish complete; it is
-    // reported all the same, instead of DONE!.
-    stop_watching_interrupts();
-    if (interrupt_received() && outcome != stage_outcome::interrupted) {
+    if (interrupt_received && end.stopped != stage_outcome::interrupted) {
         report_stop(stage_outcome::interrupted, files, messages);
+    }
+    if (interrupt_received || end.stopped == stage_outcome::interrupted) {
         return run_outcome::interrupted;
     }
-    if (outcome == stage_outcome::interrupted) {
-        return run_outcome::interrupted;
-    }
-    if (outcome != stage_outcome::finished) {
+    if (!finished || !end.input_closed) {
         return run_outcome::stopped_early;
     }
     messages.print("DONE!\r\n");
     return run_outcome::done;
 }
 
-run_outcome run(const converter_profile& profile, std::span<const char* const> arguments, console& messages,
-                file_system& files)
+} // namespace
+
+run_outcome run_conversion(const converter_profile& profile, std::span<const char* const> arguments,
+                           console& messages, file_system& files, interrupts& stop_requests)
 {
     messages.print(profile.banner);
     const run_settings settings =
@@ -123,32 +148,8 @@ run_outcome run(const converter_profile& profile, std::span<const char* const> a
         messages.print("ERROR: Cannot open file for decompression: " + output_name + "\r\n");
         return run_outcome::output_not_created;
     }
-    return convert(profile, settings.rate, {files, input_path, *input, output_name, *output}, messages);
+    const open_files opened{files, input_path, *input, output_name, *output};
+    const conversion_end end = convert_and_close(profile, settings.rate, opened, messages, stop_requests);
+    return settle_outcome(end, stop_requests.received(), opened, messages);
 }
 
-} // namespace
-
-int run_conversion(const converter_profile& profile, std::span<const char* const> arguments, console& messages,
-                   file_system& files)
-{
-    return exit_status(run(profile, arguments, messages, files));
-}
-
-int run_conversion(const converter_profile& profile, int argc, const char* const* argv)
-{
-    ignore_broken_pipes();
-    const std::vector<std::string> arguments = command_line_arguments(argc, argv);
-    std::vector<const char*> argument_pointers;
-    argument_pointers.reserve(arguments.size());
-    for (const std::string& argument : arguments) {
-        argument_pointers.push_back(argument.c_str());
-    }
-    stdout_console messages;
-    disk_files files;
-    const run_outcome outcome = run(profile, argument_pointers, messages, files);
-    if (outcome == run_outcome::interrupted) {
-        messages.flush();
-        end_by_interrupt();
-    }
-    return exit_status(outcome);
-}

@@ -2,6 +2,7 @@
 
 #include "adpcm.hpp"
 #include "console.hpp"
+#include "interrupts.hpp"
 #include "streams.hpp"
 #include "wav_output.hpp"
 
@@ -71,10 +72,8 @@ enum class run_outcome { done, usage_shown, input_not_opened, output_not_created
 }
 
 // A whole run of a program: `arguments` is the process's argument vector, the
-// program's own name first. Returns the exit status.
-[[nodiscard]] int run_conversion(const converter_profile& profile, std::span<const char* const> arguments,
-                                 console& messages, file_system& files);
-
-// The same on standard output and the disk. An interrupted run ends the
-// process by the interrupt, once its files are closed and its messages out.
-[[nodiscard]] int run_conversion(const converter_profile& profile, int argc, const char* const* argv);
+// program's own name first. Messages, files and interrupts come from whatever
+// the run is in: the system for the programs, memory for tests and fuzz
+// targets, the browser for the page.
+[[nodiscard]] run_outcome run_conversion(const converter_profile& profile, std::span<const char* const> arguments,
+                                         console& messages, file_system& files, interrupts& stop_requests);

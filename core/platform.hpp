@@ -5,6 +5,8 @@
 // console. One implementation per system (platform_posix.cpp,
 // platform_windows.cpp); nothing else in the programs depends on the system.
 
+#include "interrupts.hpp"
+
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -63,14 +65,18 @@ struct [[nodiscard]] input_read {
 
 // The user's interrupt: SIGINT, SIGTERM and SIGHUP on POSIX; Ctrl-C,
 // Ctrl-Break, a closed console window, logoff and shutdown on Windows. While
-// watched, an interrupt only raises a flag that the input is read against,
-// so that the run can stop between blocks and leave a valid WAV file; a
-// second one ends the process at once. A signal that was ignored when the
-// program started stays ignored. Unwatched, interrupts keep their usual
-// effect.
-void watch_interrupts();
-void stop_watching_interrupts();
-[[nodiscard]] bool interrupt_received();
+// watched, an interrupt only raises a flag that the input is read against
+// (read_input), so that the run can stop between blocks and leave a valid WAV
+// file; a second one ends the process at once. A signal that was ignored when
+// the program started stays ignored. Unwatched, interrupts keep their usual
+// effect. The handlers are the process's own, so only a program's entry
+// watches, once.
+class system_interrupts final : public interrupts {
+public:
+    void begin_watch() override;
+    void end_watch() override;
+    [[nodiscard]] bool received() const override;
+};
 
 // Ends the process the way the interrupt that came would have ended it, so
 // that a shell loop, make or xargs that runs the program stops too. Returns

@@ -135,7 +135,7 @@ bool skip_input(std::FILE* file, std::int64_t count)
     return ::lseek(::fileno(file), static_cast<off_t>(count), SEEK_CUR) >= 0;
 }
 
-void watch_interrupts()
+void system_interrupts::begin_watch()
 {
     for (std::size_t i = 0; i < watched_signals.size(); ++i) {
         watched_signal& watched = watch_state[i];
@@ -154,7 +154,7 @@ void watch_interrupts()
     }
 }
 
-void stop_watching_interrupts()
+void system_interrupts::end_watch()
 {
     for (std::size_t i = 0; i < watched_signals.size(); ++i) {
         if (watch_state[i].installed) {
@@ -164,7 +164,7 @@ void stop_watching_interrupts()
     }
 }
 
-bool interrupt_received()
+bool system_interrupts::received() const
 {
     return received_signal != 0;
 }

@@ -193,19 +193,19 @@ bool skip_input(std::FILE* file, std::int64_t count)
     return ::_fseeki64(file, count, SEEK_CUR) == 0;
 }
 
-void watch_interrupts()
+void system_interrupts::begin_watch()
 {
     ::ResetEvent(files_closed);
     ::SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
-void stop_watching_interrupts()
+void system_interrupts::end_watch()
 {
     ::SetConsoleCtrlHandler(on_console_event, FALSE);
     ::SetEvent(files_closed);
 }
 
-bool interrupt_received()
+bool system_interrupts::received() const
 {
     return interrupted;
 }

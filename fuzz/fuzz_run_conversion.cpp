@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         argv.push_back(argument.c_str());
     }
     string_console messages;
-    const int status = run_conversion(profile, argv, messages, files);
+    no_interrupts stop_requests;
+    const int status = exit_status(run_conversion(profile, argv, messages, files, stop_requests));
 
     // What the command line asks for, read independently.
     std::string input_path;

@@ -218,7 +218,8 @@ TEST(conversion_run, interrupted_run_keeps_a_valid_file_and_says_so)
     files.interrupt_at = 64;
     string_console messages;
     const std::array<const char*, 2> arguments{"blockrip", "sound.vb"};
-    EXPECT_EQ(run_conversion(blockrip_profile, arguments, messages, files), 130);
+    no_interrupts stop_requests;
+    EXPECT_EQ(run_conversion(blockrip_profile, arguments, messages, files, stop_requests), run_outcome::interrupted);
     EXPECT_EQ(messages.text, std::string{blockrip_profile.banner} + "Decompressing...\r\nERROR: Conversion interrupted\r\n");
     const memory_sink& wav = *files.outputs.at("sound.vb.wav");
     EXPECT_TRUE(wav.closed);

@@ -138,5 +138,6 @@ extern "C" EMSCRIPTEN_KEEPALIVE int convert_file(int use_blockrip, int rate_swit
     arguments.push_back(path);
     page_console messages;
     browser_files files{path};
-    return run_conversion(profile, arguments, messages, files);
+    no_interrupts stop_requests; // a cancel ends the worker, and the run with it
+    return exit_status(run_conversion(profile, arguments, messages, files, stop_requests));
 }

@@ -1,4 +1,4 @@
-#include "console.hpp"
+#include "stdout_console.hpp"
 
 #include "platform.hpp"
 
