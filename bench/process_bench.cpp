@@ -2,6 +2,7 @@
 // holding the same blocks, then runs blockrip, cinerip and the plain loop on
 // them in pairs, and prints medians, ratios to the plain loop, throughput and
 // peak resident memory.
+#include "file_writer.hpp"
 #include "sample_files.hpp"
 
 #include <algorithm>

@@ -2,6 +2,7 @@
 // shapes worth starting from. Each seed starts with the two bytes that shape
 // the source (fetch size, failure point); see fuzz_checks.hpp.
 #include "adpcm_encoder.hpp"
+#include "file_writer.hpp"
 #include "sample_files.hpp"
 
 #include <cstdio>

@@ -1,5 +1,6 @@
 // The real binaries, end to end: standard output byte for byte, the exit
 // status and the WAV file, for both programs alike.
+#include "file_writer.hpp"
 #include "sample_files.hpp"
 #include "support/reference_decoding.hpp"
 #include "support/programs.hpp"

@@ -1,6 +1,7 @@
 // Recognisable sound through the test encoder and each program's whole path
 // comes back as the same sound.
 #include "adpcm_encoder.hpp"
+#include "file_writer.hpp"
 #include "sample_files.hpp"
 #include "support/programs.hpp"
 

@@ -2,6 +2,7 @@
 // (22050 samples per second, its default) and a raw block stream holding a
 // chord for blockrip (11025, its default).
 #include "adpcm_encoder.hpp"
+#include "file_writer.hpp"
 #include "sample_files.hpp"
 
 #include <cstdio>

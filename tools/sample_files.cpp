@@ -1,7 +1,5 @@
 #include "sample_files.hpp"
 
-#include "platform.hpp"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -143,15 +141,4 @@ std::vector<std::uint8_t> raw_block_stream(std::span<const adpcm_block> blocks)
         file.insert(file.end(), block.bytes.begin(), block.bytes.end());
     }
     return file;
-}
-
-bool write_file(const std::string& path, std::span<const std::uint8_t> bytes)
-{
-    std::FILE* file = open_file(native_path(path), file_access::write);
-    if (file == nullptr) {
-        return false;
-    }
-    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool closed = std::fclose(file) == 0;
-    return written && closed;
 }

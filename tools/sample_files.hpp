@@ -38,6 +38,3 @@ void append_chunk(std::vector<std::uint8_t>& file, std::string_view tag, std::sp
                                                      std::optional<unsigned> filterid = std::nullopt);
 
 [[nodiscard]] std::vector<std::uint8_t> raw_block_stream(std::span<const adpcm_block> blocks);
-
-// False when the file cannot be written whole.
-[[nodiscard]] bool write_file(const std::string& path, std::span<const std::uint8_t> bytes);
