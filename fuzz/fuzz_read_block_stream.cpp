@@ -7,7 +7,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!split_fuzz_input(data, size, input)) {
         return 0;
     }
-    const stage_result result = run_stage_checked(read_block_stream, input);
+    const stage_run result = run_stage_checked(read_block_stream, input);
     std::vector<adpcm_block> blocks(input.file.size() / adpcm_block_bytes);
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         std::copy_n(input.file.begin() + static_cast<std::ptrdiff_t>(i * adpcm_block_bytes), adpcm_block_bytes,

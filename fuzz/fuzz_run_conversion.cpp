@@ -47,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     files.inputs["in"].assign(input.file.begin(), input.file.end());
-    files.fetch_bytes = input.fetch_bytes;
-    files.fail_at = input.fail_at;
+    files.fetch_bytes = input.shape.fetch_bytes;
+    files.fail_at = input.shape.fail_at;
 
     std::vector<const char*> argv;
     for (const std::string& argument : arguments) {
@@ -79,8 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::vector<std::uint8_t>& wav = files.outputs.begin()->second->bytes;
         require_valid_wav(wav, switched ? profile.switched_rate : profile.default_rate);
         // The same samples as the stage gives on its own.
-        const stage_result alone = run_stage_checked(profile.input_stage, {input.file, memory_source::never, 4096,
-                                                                            memory_source::never});
+        const stage_run alone = run_stage_checked(profile.input_stage, {input.file, {}});
         require(std::equal(wav.begin() + wav_header_bytes, wav.end(), alone.wav.begin() + wav_header_bytes,
                            alone.wav.end()));
         break;

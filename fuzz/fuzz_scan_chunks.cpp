@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!split_fuzz_input(data, size, input)) {
         return 0;
     }
-    const stage_result result = run_stage_checked(scan_chunks, input);
+    const stage_run result = run_stage_checked(scan_chunks, input);
     const container_reading expected = read_container(input.file);
     require_output(result, expected.blocks,
                    expected.ends_inside_audio ? "WARNING: file ends inside an audio chunk\r\n" : "");

@@ -2,7 +2,7 @@
 #include "cinerip.hpp"
 #include "sample_files.hpp"
 #include "support/memory_streams.hpp"
-#include "support/programs.hpp"
+#include "support/test_files.hpp"
 #include "support/reference_decoding.hpp"
 
 #include <gtest/gtest.h>
@@ -10,30 +10,11 @@
 
 namespace {
 
-struct stage_run {
-    stage_outcome outcome;
-    std::vector<std::int16_t> samples;
-    std::string messages;
-};
-
-stage_run run_stage(input_stage_routine stage, std::span<const std::uint8_t> input,
-                    std::size_t fetch_bytes = memory_source::never, std::size_t fail_at = memory_source::never,
-                    std::size_t interrupt_at = memory_source::never)
+// A stage's run in memory, whose WAV file is finished however the stage ends.
+stage_run finished_run(input_stage_routine stage, std::span<const std::uint8_t> file, const stream_shape& shape = {})
 {
-    memory_source source{input, fetch_bytes, fail_at};
-    source.interrupt_at = interrupt_at;
-    memory_sink sink;
-    string_console messages;
-    wav_output output{sink};
-    EXPECT_EQ(write_wav_header(output, sample_rate::hz22050), io_status::ok);
-    predictor_state state{0, 0};
-    input_stream stream{source};
-    const stage_outcome outcome = stage(stream, output, state, messages);
-    EXPECT_EQ(finish_wav(output), io_status::ok);
-    stage_run run{outcome, {}, messages.text};
-    for (std::size_t i = wav_header_bytes; i + 1 < sink.bytes.size(); i += 2) {
-        run.samples.push_back(static_cast<std::int16_t>(sink.bytes[i] | sink.bytes[i + 1] << 8U));
-    }
+    stage_run run = run_stage(stage, file, shape);
+    EXPECT_TRUE(run.wav_finished);
     return run;
 }
 
@@ -65,9 +46,9 @@ TEST_F(scan_chunks_test, decodes_audio_chunks_and_steps_over_the_rest)
     append_chunk(file, "Ad10", bytes_of(std::span{blocks}.first(3)));
     append_chunk(file, "AD10", bytes_of(std::span{blocks}.first(2))); // letter case differs
     append_chunk(file, "ad10", filler);
-    const stage_run run = run_stage(scan_chunks, file);
+    const stage_run run = finished_run(scan_chunks, file);
     EXPECT_EQ(run.outcome, stage_outcome::finished);
-    EXPECT_EQ(run.samples, reference(3));
+    EXPECT_EQ(run.samples(), reference(3));
     EXPECT_EQ(run.messages, "");
 }
 
@@ -84,9 +65,9 @@ TEST_F(scan_chunks_test, chunks_without_payload_are_headers_alone)
     append_chunk_header(file, "Vi10", 0x80000008);
     append_chunk_header(file, "Vi10", 0xFFFFFFFF);
     append_chunk(file, "Ad10", bytes_of(std::span{blocks}.first(1)));
-    const stage_run run = run_stage(scan_chunks, file);
+    const stage_run run = finished_run(scan_chunks, file);
     EXPECT_EQ(run.outcome, stage_outcome::finished);
-    EXPECT_EQ(run.samples, reference(1));
+    EXPECT_EQ(run.samples(), reference(1));
 }
 
 TEST_F(scan_chunks_test, last_block_of_an_uneven_payload_reads_on)
@@ -98,9 +79,9 @@ TEST_F(scan_chunks_test, last_block_of_an_uneven_payload_reads_on)
     append_chunk(file, "Ad10", std::span{two}.first(20));
     append_bytes(file, std::span{two}.subspan(20));
     append_chunk(file, "Ad10", bytes_of(std::span{blocks}.subspan(2, 1)));
-    const stage_run run = run_stage(scan_chunks, file);
+    const stage_run run = finished_run(scan_chunks, file);
     EXPECT_EQ(run.outcome, stage_outcome::finished);
-    EXPECT_EQ(run.samples, reference(3));
+    EXPECT_EQ(run.samples(), reference(3));
 }
 
 TEST_F(scan_chunks_test, ends_quietly_in_a_chunk_header)
@@ -111,9 +92,9 @@ TEST_F(scan_chunks_test, ends_quietly_in_a_chunk_header)
         append_chunk(file, "Ad10", bytes_of(std::span{blocks}.first(2)));
         append_chunk_header(file, "Ad10", 0x18);
         file.resize(file.size() - 8 + stray);
-        const stage_run run = run_stage(scan_chunks, file);
+        const stage_run run = finished_run(scan_chunks, file);
         EXPECT_EQ(run.outcome, stage_outcome::finished) << stray;
-        EXPECT_EQ(run.samples, reference(2)) << stray;
+        EXPECT_EQ(run.samples(), reference(2)) << stray;
         EXPECT_EQ(run.messages, "") << stray;
     }
 }
@@ -127,16 +108,16 @@ TEST_F(scan_chunks_test, warns_once_when_the_file_ends_inside_audio)
     append_chunk_header(huge, "Ad10", 0x7FFFFFF8);
     append_bytes(huge, three);
     append_bytes(huge, std::span{three}.first(8));
-    const stage_run from_huge = run_stage(scan_chunks, huge);
+    const stage_run from_huge = finished_run(scan_chunks, huge);
     EXPECT_EQ(from_huge.outcome, stage_outcome::finished);
-    EXPECT_EQ(from_huge.samples, reference(3));
+    EXPECT_EQ(from_huge.samples(), reference(3));
     EXPECT_EQ(from_huge.messages, warning);
 
     // The last block of an uneven payload overrunning the end of the file.
     std::vector<std::uint8_t> overrun;
     append_chunk(overrun, "Ad10", std::span{three}.first(20));
-    const stage_run from_overrun = run_stage(scan_chunks, overrun);
-    EXPECT_EQ(from_overrun.samples, reference(1));
+    const stage_run from_overrun = finished_run(scan_chunks, overrun);
+    EXPECT_EQ(from_overrun.samples(), reference(1));
     EXPECT_EQ(from_overrun.messages, warning);
 }
 
@@ -146,14 +127,14 @@ TEST_F(scan_chunks_test, read_failure_stops_the_scan)
     append_chunk(file, "Ad10", bytes_of(blocks));
     // Inside the third block, inside a header, and inside skipped data.
     for (const std::size_t fail_at : {8U + 40U, 4U, 0U}) {
-        const stage_run run = run_stage(scan_chunks, file, 16, fail_at);
+        const stage_run run = finished_run(scan_chunks, file, {.fetch_bytes = 16, .fail_at = fail_at});
         EXPECT_EQ(run.outcome, stage_outcome::read_failed) << fail_at;
-        EXPECT_EQ(run.samples.size(), fail_at < 8 ? 0U : 2U * 28U) << fail_at;
+        EXPECT_EQ(run.samples().size(), fail_at < 8 ? 0U : 2U * 28U) << fail_at;
     }
     std::vector<std::uint8_t> skipping;
     append_chunk(skipping, "Vi10", filler);
     append_chunk(skipping, "Ad10", bytes_of(blocks));
-    EXPECT_EQ(run_stage(scan_chunks, skipping, 4, 30).outcome, stage_outcome::read_failed);
+    EXPECT_EQ(finished_run(scan_chunks, skipping, {.fetch_bytes = 4, .fail_at = 30}).outcome, stage_outcome::read_failed);
 }
 
 TEST(input_stages, same_blocks_give_same_samples_whatever_the_packaging)
@@ -164,11 +145,11 @@ TEST(input_stages, same_blocks_give_same_samples_whatever_the_packaging)
     const std::vector<container_plan> plans{
         {{1}, {0}}, {{500}, {1}}, {{3, 1, 7, 128, 2}, {13, 1024, 0, 4095}}, {{64}, {70000}}};
     for (const std::size_t fetch_bytes : {1U, 5U, 16U, 17U, 4096U, 65536U}) {
-        EXPECT_EQ(run_stage(read_block_stream, raw, fetch_bytes).samples, expected) << fetch_bytes;
+        EXPECT_EQ(finished_run(read_block_stream, raw, {.fetch_bytes = fetch_bytes}).samples(), expected) << fetch_bytes;
         for (const container_plan& plan : plans) {
-            const stage_run run = run_stage(scan_chunks, build_container(blocks, plan), fetch_bytes);
+            const stage_run run = finished_run(scan_chunks, build_container(blocks, plan), {.fetch_bytes = fetch_bytes});
             EXPECT_EQ(run.outcome, stage_outcome::finished);
-            EXPECT_EQ(run.samples, expected) << fetch_bytes;
+            EXPECT_EQ(run.samples(), expected) << fetch_bytes;
         }
     }
 }
@@ -178,14 +159,14 @@ TEST(read_block_stream, takes_whole_blocks_and_drops_a_short_tail)
     const std::vector<adpcm_block> blocks = random_blocks(3, 5);
     const std::vector<std::uint8_t> raw = raw_block_stream(blocks);
     for (const std::size_t length : {0U, 15U, 16U, 33U, 47U, 48U}) {
-        const stage_run run = run_stage(read_block_stream, std::span{raw}.first(length), 7);
+        const stage_run run = finished_run(read_block_stream, std::span{raw}.first(length), {.fetch_bytes = 7});
         EXPECT_EQ(run.outcome, stage_outcome::finished);
-        EXPECT_EQ(run.samples, decode_all(std::span{blocks}.first(length / 16)).samples) << length;
+        EXPECT_EQ(run.samples(), decode_all(std::span{blocks}.first(length / 16)).samples) << length;
         EXPECT_EQ(run.messages, "");
     }
-    const stage_run failed = run_stage(read_block_stream, raw, 16, 40);
+    const stage_run failed = finished_run(read_block_stream, raw, {.fetch_bytes = 16, .fail_at = 40});
     EXPECT_EQ(failed.outcome, stage_outcome::read_failed);
-    EXPECT_EQ(failed.samples, decode_all(std::span{blocks}.first(2)).samples);
+    EXPECT_EQ(failed.samples(), decode_all(std::span{blocks}.first(2)).samples);
 }
 
 } // namespace
@@ -203,9 +184,9 @@ TEST(input_stages, stop_at_the_fetch_after_an_interrupt)
         std::size_t header;
     } stages[] = {{scan_chunks, container, 8}, {read_block_stream, raw_block_stream(blocks), 0}};
     for (const auto& [stage, file, header] : stages) {
-        const stage_run run = run_stage(stage, file, header + 32, memory_source::never, header + 32);
+        const stage_run run = finished_run(stage, file, {.fetch_bytes = header + 32, .interrupt_at = header + 32});
         EXPECT_EQ(run.outcome, stage_outcome::interrupted);
-        EXPECT_EQ(run.samples, decode_all(std::span{blocks}.first(2)).samples);
+        EXPECT_EQ(run.samples(), decode_all(std::span{blocks}.first(2)).samples);
     }
 }
 

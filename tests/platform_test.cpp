@@ -2,7 +2,6 @@
 // names and command lines, and the extended-length paths, checked on every
 // system; and the names the system is handed on the one it runs on.
 #include "platform.hpp"
-#include "support/programs.hpp"
 #include "wide_text.hpp"
 
 #include <gtest/gtest.h>

@@ -4,6 +4,8 @@
 #include "sample_files.hpp"
 #include "support/reference_decoding.hpp"
 #include "support/programs.hpp"
+#include "support/range_lock.hpp"
+#include "support/test_files.hpp"
 #include "wav_output.hpp"
 
 #include <gtest/gtest.h>

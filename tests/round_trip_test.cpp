@@ -4,6 +4,7 @@
 #include "file_writer.hpp"
 #include "sample_files.hpp"
 #include "support/programs.hpp"
+#include "support/test_files.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,10 @@
 #include "support/memory_streams.hpp"
+#include "support/wav_reading.hpp"
 #include "wav_output.hpp"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-std::uint32_t le32_at(const std::vector<std::uint8_t>& bytes, std::size_t offset)
-{
-    return std::uint32_t{bytes[offset]} | std::uint32_t{bytes[offset + 1]} << 8U |
-           std::uint32_t{bytes[offset + 2]} << 16U | std::uint32_t{bytes[offset + 3]} << 24U;
-}
 
 TEST(wav_header, is_byte_for_byte_the_mono_16_bit_layout)
 {
@@ -54,10 +49,10 @@ TEST_F(wav_output_test, finish_patches_sizes_from_the_length)
         }
         ASSERT_EQ(finish_wav(out), io_status::ok);
         ASSERT_EQ(sink.bytes.size(), 58 + 56 * blocks);
-        EXPECT_EQ(le32_at(sink.bytes, 4), 50 + 56 * blocks);
-        EXPECT_EQ(le32_at(sink.bytes, 46), 28 * blocks);
-        EXPECT_EQ(le32_at(sink.bytes, 54), 56 * blocks);
-        EXPECT_EQ(le32_at(sink.bytes, 24), 22050U); // untouched by the patch
+        EXPECT_EQ(le32(sink.bytes, 4), 50 + 56 * blocks);
+        EXPECT_EQ(le32(sink.bytes, 46), 28 * blocks);
+        EXPECT_EQ(le32(sink.bytes, 54), 56 * blocks);
+        EXPECT_EQ(le32(sink.bytes, 24), 22050U); // untouched by the patch
     }
 }
 
@@ -96,7 +91,7 @@ TEST_F(wav_output_test, write_failures_reach_the_caller)
 TEST_F(wav_output_test, stops_before_the_riff_size_would_overflow)
 {
     static_assert((wav_length_limit - wav_header_bytes) / pcm_block_bytes == 76695843);
-    memory_sink sink{memory_sink::unlimited, false};
+    memory_sink sink;
     wav_output out{sink};
     ASSERT_EQ(write_wav_header(out, sample_rate::hz22050), io_status::ok);
     // Stand in for the 76695842 blocks before the last one that fits.

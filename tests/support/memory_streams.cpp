@@ -2,15 +2,16 @@
 
 #include <algorithm>
 
-memory_source::memory_source(std::span<const std::uint8_t> bytes, std::size_t fetch_bytes, std::size_t fail_at)
-    : bytes_{bytes}, fetch_bytes_{fetch_bytes}, fail_at_{fail_at}
+memory_source::memory_source(std::span<const std::uint8_t> bytes, std::size_t fetch_bytes, std::size_t fail_at,
+                             std::size_t interrupt_at)
+    : bytes_{bytes}, fetch_bytes_{fetch_bytes}, fail_at_{fail_at}, interrupt_at_{interrupt_at}
 {
 }
 
 fetch_result memory_source::fetch()
 {
     ++fetches;
-    if (position_ >= interrupt_at) {
+    if (position_ >= interrupt_at_) {
         return {fetch_status::interrupted, {}};
     }
     if (position_ >= fail_at_) {
@@ -20,7 +21,7 @@ fetch_result memory_source::fetch()
         return {fetch_status::ok, {}};
     }
     const std::uint64_t end =
-        std::min<std::uint64_t>({bytes_.size(), fail_at_, interrupt_at, position_ + fetch_bytes_});
+        std::min<std::uint64_t>({bytes_.size(), fail_at_, interrupt_at_, position_ + fetch_bytes_});
     const auto first = static_cast<std::size_t>(position_);
     position_ = end;
     return {fetch_status::ok, bytes_.subspan(first, static_cast<std::size_t>(end) - first)};
@@ -33,44 +34,27 @@ io_status memory_source::skip(std::uint64_t count)
     return io_status::ok;
 }
 
-io_status memory_source::close()
-{
-    closed = true;
-    return io_status::ok;
-}
-
-memory_sink::memory_sink(std::uint64_t capacity, bool keep_bytes) : capacity_{capacity}, keep_bytes_{keep_bytes} {}
-
 io_status memory_sink::write(std::span<const std::uint8_t> data)
 {
-    ++writes;
-    if (data.size() > capacity_ - length) {
+    if (data.size() > capacity_ - bytes.size()) {
         return io_status::failed;
     }
-    if (keep_bytes_) {
-        bytes.insert(bytes.end(), data.begin(), data.end());
-    } else if (header.size() < 58) {
-        header.insert(header.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(data.size(), 58 - header.size())));
-    }
-    length += data.size();
+    bytes.insert(bytes.end(), data.begin(), data.end());
     return io_status::ok;
 }
 
 io_status memory_sink::write_at(std::uint64_t offset, std::span<const std::uint8_t> data)
 {
-    if (offset + data.size() > length) {
+    if (offset > bytes.size() || data.size() > bytes.size() - offset) {
         return io_status::failed;
     }
-    std::vector<std::uint8_t>& target = keep_bytes_ ? bytes : header;
-    if (offset + data.size() <= target.size()) {
-        std::copy(data.begin(), data.end(), target.begin() + static_cast<std::ptrdiff_t>(offset));
-    }
+    std::copy(data.begin(), data.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
     return io_status::ok;
 }
 
 io_status memory_sink::query_position(std::uint64_t& position)
 {
-    position = length;
+    position = bytes.size();
     return io_status::ok;
 }
 
@@ -107,9 +91,7 @@ std::unique_ptr<byte_source> memory_files::open_input(const std::string& path)
     if (file == inputs.end()) {
         return nullptr;
     }
-    auto source = std::make_unique<memory_source>(file->second, fetch_bytes, fail_at);
-    source->interrupt_at = interrupt_at;
-    return source;
+    return std::make_unique<memory_source>(file->second, fetch_bytes, fail_at, interrupt_at);
 }
 
 std::unique_ptr<byte_sink> memory_files::create_output(const std::string& path, const std::string& /*input_path*/)
@@ -125,4 +107,18 @@ std::unique_ptr<byte_sink> memory_files::create_output(const std::string& path, 
 void memory_files::discard_output(const std::string& path)
 {
     outputs.erase(path);
+}
+
+stage_run run_stage(input_stage_routine stage, std::span<const std::uint8_t> file, const stream_shape& shape)
+{
+    memory_source source{file, shape.fetch_bytes, shape.fail_at, shape.interrupt_at};
+    memory_sink sink;
+    string_console messages;
+    wav_output output{sink, shape.pending_blocks};
+    const bool header_written = write_wav_header(output, sample_rate::hz22050) == io_status::ok;
+    predictor_state state{0, 0};
+    input_stream stream{source};
+    const stage_outcome outcome = stage(stream, output, state, messages);
+    const bool finished = finish_wav(output) == io_status::ok;
+    return {outcome, std::move(sink.bytes), std::move(messages.text), source.fetches, header_written && finished};
 }

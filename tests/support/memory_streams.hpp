@@ -1,7 +1,9 @@
 #pragma once
 
 #include "console.hpp"
+#include "conversion_run.hpp"
 #include "streams.hpp"
+#include "wav_reading.hpp"
 
 #include <cstdint>
 #include <limits>
@@ -26,30 +28,29 @@ public:
     static constexpr std::size_t never = std::numeric_limits<std::size_t>::max();
 
     explicit memory_source(std::span<const std::uint8_t> bytes, std::size_t fetch_bytes = never,
-                           std::size_t fail_at = never);
+                           std::size_t fail_at = never, std::size_t interrupt_at = never);
 
     fetch_result fetch() override;
     io_status skip(std::uint64_t count) override;
-    io_status close() override;
+    io_status close() override { return io_status::ok; }
 
-    std::size_t interrupt_at = never;
     std::size_t fetches = 0;
-    bool closed = false;
 
 private:
     std::span<const std::uint8_t> bytes_;
     std::size_t fetch_bytes_;
     std::size_t fail_at_;
+    std::size_t interrupt_at_;
     std::uint64_t position_ = 0;
 };
 
 // Output to memory. Writes that would take it past `capacity` fail, as on a
-// full disk; with `keep_bytes` false it only counts, for outputs of gigabytes.
+// full disk.
 class memory_sink final : public byte_sink {
 public:
     static constexpr std::uint64_t unlimited = std::numeric_limits<std::uint64_t>::max();
 
-    explicit memory_sink(std::uint64_t capacity = unlimited, bool keep_bytes = true);
+    explicit memory_sink(std::uint64_t capacity = unlimited) : capacity_{capacity} {}
 
     io_status write(std::span<const std::uint8_t> data) override;
     io_status write_at(std::uint64_t offset, std::span<const std::uint8_t> data) override;
@@ -57,15 +58,10 @@ public:
     io_status close() override;
 
     std::vector<std::uint8_t> bytes;
-    std::uint64_t length = 0;
-    std::size_t writes = 0;
     bool closed = false;
-    // The header as last patched, when bytes are not kept.
-    std::vector<std::uint8_t> header;
 
 private:
     std::uint64_t capacity_;
-    bool keep_bytes_;
 };
 
 // Files in memory for in-process runs of a whole program. Inputs are read
@@ -85,3 +81,26 @@ public:
     std::uint64_t output_capacity = memory_sink::unlimited;
     bool outputs_can_be_created = true;
 };
+
+// How a stage's input is handed out and its output collected.
+struct stream_shape {
+    std::size_t fetch_bytes = memory_source::never;
+    std::size_t fail_at = memory_source::never;
+    std::size_t interrupt_at = memory_source::never;
+    std::size_t pending_blocks = default_pending_blocks;
+};
+
+struct stage_run {
+    stage_outcome outcome;
+    std::vector<std::uint8_t> wav; // the header, patched, and the samples
+    std::string messages;
+    std::size_t fetches;
+    bool wav_finished; // the header written and patched
+
+    [[nodiscard]] std::vector<std::int16_t> samples() const { return samples_of(wav); }
+};
+
+// `stage` over `file` in memory, between the header and the finish, as a
+// program's run drives it.
+[[nodiscard]] stage_run run_stage(input_stage_routine stage, std::span<const std::uint8_t> file,
+                                  const stream_shape& shape = {});

@@ -1,32 +1,13 @@
 #pragma once
 
+// Running the programs under test as a user does: as processes of their own.
+
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
-
-// Test file names are UTF-8 on every system, as the programs take them.
-[[nodiscard]] std::filesystem::path utf8_path(std::string_view name);
-[[nodiscard]] std::string utf8_string(const std::filesystem::path& path);
-
-// A fresh directory under the system's temporary directory, removed with
-// everything in it at the end of the test.
-class temp_dir {
-public:
-    temp_dir();
-    temp_dir(const temp_dir&) = delete;
-    temp_dir& operator=(const temp_dir&) = delete;
-    ~temp_dir();
-
-    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-    [[nodiscard]] std::string operator/(const std::string& name) const { return utf8_string(path_ / utf8_path(name)); }
-
-private:
-    std::filesystem::path path_;
-};
 
 struct program_result {
     int exit_status;    // 128 + the signal's number for a process a signal ended
@@ -77,44 +58,5 @@ private:
 [[nodiscard]] program_result run_program(const std::string& program, const std::vector<std::string>& arguments,
                                          const std::filesystem::path& directory, program_options options = {});
 
-[[nodiscard]] std::vector<std::uint8_t> read_bytes(const std::string& file);
-
 // What a program wrote to the file its standard error went to; the file goes.
 [[nodiscard]] std::string take_error_output(const std::filesystem::path& file);
-
-// Makes `link` a symbolic link to `target`. False where the system does not
-// let this process make one (Windows without the privilege, or Wine).
-[[nodiscard]] bool make_symlink(const std::string& target, const std::string& link);
-
-#ifdef _WIN32
-// An exclusive byte-range lock that this process holds on a file, so that the
-// programs' reads and writes in the range fail, as they do on a damaged disk
-// or a full one. `enforced` tells whether the system really refuses other
-// handles' reads and writes there, which Windows does and Wine does not.
-// (POSIX locks are advisory, so there is no such thing there.)
-class range_lock {
-public:
-    range_lock(const std::string& file, std::uint64_t offset, std::uint64_t length);
-    range_lock(const range_lock&) = delete;
-    range_lock& operator=(const range_lock&) = delete;
-    ~range_lock();
-
-    bool enforced = false;
-
-private:
-    void* handle_ = nullptr;
-};
-#endif
-
-struct wav_contents {
-    std::uint32_t riff_size;
-    std::uint32_t rate;
-    std::uint32_t byte_rate;
-    std::uint32_t sample_count;
-    std::uint32_t data_size;
-    std::vector<std::int16_t> samples;
-};
-
-// The fields of our WAV header and the samples after it; fails the test if
-// the fixed parts of the header are not as the programs write them.
-[[nodiscard]] wav_contents parse_wav(const std::vector<std::uint8_t>& file);

@@ -10,13 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-bool make_symlink(const std::string& target, const std::string& link)
-{
-    std::error_code error;
-    std::filesystem::create_symlink(target, link, error);
-    return !error;
-}
-
 std::filesystem::path executable_directory()
 {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path();

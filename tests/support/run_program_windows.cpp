@@ -59,60 +59,6 @@ std::string drain(HANDLE pipe)
 
 } // namespace
 
-bool make_symlink(const std::string& target, const std::string& link)
-{
-    // Wine reports success without making the link, so the link is looked for.
-    const std::wstring link_name = wide(link);
-    if (::CreateSymbolicLinkW(link_name.c_str(), wide(target).c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) ==
-        0) {
-        return false;
-    }
-    const DWORD attributes = ::GetFileAttributesW(link_name.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-range_lock::range_lock(const std::string& file, std::uint64_t offset, std::uint64_t length)
-{
-    // The programs share their files for reading and writing, and remove a
-    // failed output, so the lock's handle allows all three.
-    const std::wstring name = wide(file);
-    auto open = [&name](DWORD disposition) {
-        return ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    };
-    const HANDLE opened = open(OPEN_ALWAYS);
-    if (opened == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    handle_ = opened;
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32U);
-    if (::LockFileEx(opened, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, static_cast<DWORD>(length),
-                     static_cast<DWORD>(length >> 32U), &at) == 0) {
-        return;
-    }
-    // A second handle tries the locked range: by reading where the file has
-    // bytes there, otherwise by writing, which only a lax system lets through.
-    const handle probe{open(OPEN_EXISTING)};
-    LARGE_INTEGER size{};
-    char probe_byte = 0;
-    DWORD moved = 0;
-    OVERLAPPED probe_at = at;
-    const bool has_bytes = ::GetFileSizeEx(opened, &size) != 0 && static_cast<std::uint64_t>(size.QuadPart) > offset;
-    const BOOL passed = has_bytes ? ::ReadFile(probe.get(), &probe_byte, 1, &moved, &probe_at)
-                                  : ::WriteFile(probe.get(), &probe_byte, 1, &moved, &probe_at);
-    enforced = probe.get() != INVALID_HANDLE_VALUE && passed == 0 && ::GetLastError() == ERROR_LOCK_VIOLATION;
-}
-
-range_lock::~range_lock()
-{
-    if (handle_ != nullptr) {
-        ::CloseHandle(handle_);
-    }
-}
-
 std::filesystem::path executable_directory()
 {
     std::wstring name(MAX_PATH, L'\0');
