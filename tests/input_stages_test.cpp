@@ -190,21 +190,109 @@ TEST(input_stages, stop_at_the_fetch_after_an_interrupt)
     }
 }
 
-TEST(conversion_run, interrupted_run_keeps_a_valid_file_and_says_so)
+namespace {
+
+// Interrupts as a test sets them: one may come as the watch ends, after the
+// last fetch, as a signal during the finish would. Counts the watch's
+// beginnings and ends.
+class scripted_interrupts final : public interrupts {
+public:
+    explicit scripted_interrupts(bool during_finish) : during_finish_{during_finish} {}
+
+    void begin_watch() override { ++begun; }
+    void end_watch() override
+    {
+        ++ended;
+        came_ = came_ || during_finish_;
+    }
+    [[nodiscard]] bool received() const override { return came_; }
+
+    int begun = 0;
+    int ended = 0;
+
+private:
+    bool during_finish_;
+    bool came_ = false;
+};
+
+struct run_case {
+    const char* name;
+    std::vector<const char*> arguments; // after the program's name
+    stream_shape input;
+    std::uint64_t output_capacity; // 0: the output cannot be created
+    bool interrupt_during_finish;
+    run_outcome outcome;
+    std::string messages; // after the banner
+    std::optional<std::size_t> kept_blocks; // the WAV file's blocks, if one is kept
+};
+
+void PrintTo(const run_case& c, std::ostream* out)
 {
+    *out << c.name;
+}
+
+class conversion_run_test : public ::testing::TestWithParam<run_case> {};
+
+// Ten blocks, read 64 bytes (four blocks) at a time.
+TEST_P(conversion_run_test, watches_from_the_stage_until_both_files_are_closed)
+{
+    const run_case& c = GetParam();
     const std::vector<adpcm_block> blocks = random_blocks(10, 9);
     memory_files files;
     files.inputs["sound.vb"] = raw_block_stream(blocks);
     files.fetch_bytes = 64;
-    files.interrupt_at = 64;
+    files.fail_at = c.input.fail_at;
+    files.interrupt_at = c.input.interrupt_at;
+    files.output_capacity = c.output_capacity;
+    files.outputs_can_be_created = c.output_capacity != 0;
+    std::vector<const char*> arguments{"blockrip"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
     string_console messages;
-    const std::array<const char*, 2> arguments{"blockrip", "sound.vb"};
-    no_interrupts stop_requests;
-    EXPECT_EQ(run_conversion(blockrip_profile, arguments, messages, files, stop_requests), run_outcome::interrupted);
-    EXPECT_EQ(messages.text, std::string{blockrip_profile.banner} + "Decompressing...\r\nERROR: Conversion interrupted\r\n");
+    scripted_interrupts stop_requests{c.interrupt_during_finish};
+
+    EXPECT_EQ(run_conversion(blockrip_profile, arguments, messages, files, stop_requests), c.outcome);
+    EXPECT_EQ(messages.text, std::string{blockrip_profile.banner} + c.messages);
+    const bool opened_both = c.outcome != run_outcome::usage_shown && c.outcome != run_outcome::input_not_opened &&
+                             c.outcome != run_outcome::output_not_created;
+    const int stage_ran = opened_both ? 1 : 0;
+    EXPECT_EQ(stop_requests.begun, stage_ran);
+    EXPECT_EQ(stop_requests.ended, stage_ran);
+    if (!c.kept_blocks) {
+        EXPECT_TRUE(files.outputs.empty());
+        return;
+    }
     const memory_sink& wav = *files.outputs.at("sound.vb.wav");
     EXPECT_TRUE(wav.closed);
-    const wav_contents finished = parse_wav(wav.bytes);
-    EXPECT_EQ(finished.riff_size, 50 + 4 * pcm_block_bytes);
-    EXPECT_EQ(finished.samples, decode_all(std::span{blocks}.first(4)).samples);
+    const wav_contents kept = parse_wav(wav.bytes);
+    EXPECT_EQ(kept.riff_size, 50 + *c.kept_blocks * pcm_block_bytes);
+    EXPECT_EQ(kept.samples, decode_all(std::span{blocks}.first(*c.kept_blocks)).samples);
 }
+
+const std::string decompressing = "Decompressing...\r\n";
+const std::string interrupted = "ERROR: Conversion interrupted\r\n";
+const std::string cannot_write = "ERROR: Cannot write file sound.vb.wav\r\n";
+constexpr std::uint64_t unlimited = memory_sink::unlimited;
+
+INSTANTIATE_TEST_SUITE_P(
+    paths, conversion_run_test,
+    ::testing::Values(
+        run_case{"usage", {"-22"}, {}, unlimited, false, run_outcome::usage_shown,
+                 "-22 switch detected, saving WAV file at 22kHz\r\n" + std::string{blockrip_profile.usage}, {}},
+        run_case{"missing_input", {"gone.vb"}, {}, unlimited, false, run_outcome::input_not_opened,
+                 "ERROR: Cannot open file gone.vb\r\n", {}},
+        run_case{"output_not_created", {"sound.vb"}, {}, 0, false, run_outcome::output_not_created,
+                 "ERROR: Cannot open file for decompression: sound.vb.wav\r\n", {}},
+        run_case{"done", {"sound.vb"}, {}, unlimited, false, run_outcome::done, decompressing + "DONE!\r\n", 10},
+        run_case{"header_not_written", {"sound.vb"}, {}, 10, false, run_outcome::stopped_early, cannot_write, {}},
+        run_case{"read_failed", {"sound.vb"}, {.fail_at = 64}, unlimited, false, run_outcome::stopped_early,
+                 decompressing + "ERROR: Cannot read file sound.vb\r\n", 4},
+        run_case{"interrupted_at_a_fetch", {"sound.vb"}, {.interrupt_at = 64}, unlimited, false,
+                 run_outcome::interrupted, decompressing + interrupted, 4},
+        run_case{"interrupted_during_the_finish", {"sound.vb"}, {}, unlimited, true, run_outcome::interrupted,
+                 decompressing + interrupted, 10},
+        // Seen at a fetch and received as well, as a signal is: said once.
+        run_case{"interrupted_and_not_written", {"sound.vb"}, {.interrupt_at = 64}, 100, true,
+                 run_outcome::interrupted, decompressing + interrupted + cannot_write, {}}),
+    [](const auto& test_info) { return std::string{test_info.param.name}; });
+
+} // namespace
