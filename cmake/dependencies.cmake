@@ -28,6 +28,17 @@ if(RIPPERS_BUILD_TESTS)
   endif()
 endif()
 
+# The manual pages' test renders them with the build machine's man; a Windows
+# build has no manual pages.
+if(RIPPERS_BUILD_TESTS AND NOT WIN32)
+  find_program(RIPPERS_MAN man)
+  if(NOT RIPPERS_MAN AND RIPPERS_REQUIRE_TESTS)
+    message(FATAL_ERROR "man is needed for the manual pages' test: install man-db.")
+  elseif(NOT RIPPERS_MAN)
+    message(STATUS "man not found (man-db): the manual pages' test is left out")
+  endif()
+endif()
+
 if(RIPPERS_BUILD_BENCH)
   find_package(benchmark QUIET)
   if(NOT benchmark_FOUND)
