@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <poll.h>
 #include <signal.h>
+#include <sys/select.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -89,6 +89,21 @@ extern "C" void on_interrupt(int signal)
     }
 }
 
+// Waits with `during` as the signal mask, which pselect sets and clears
+// atomically around the wait; macOS and the BSDs have it, unlike ppoll. A
+// descriptor beyond what select can watch, which the programs never open, is
+// read without waiting.
+int wait_until_readable(int descriptor, const sigset_t& during)
+{
+    if (descriptor >= FD_SETSIZE) {
+        return 1;
+    }
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(descriptor, &readable);
+    return ::pselect(descriptor + 1, &readable, nullptr, nullptr, nullptr, &during);
+}
+
 } // namespace
 
 // The input goes through its descriptor, not through stdio, whose reads go
@@ -103,15 +118,14 @@ input_read read_input(std::FILE* file, std::span<std::uint8_t> into)
     }
     for (;;) {
         // With the signals held from the check to the wait, an interrupt has
-        // either come before the check or ends the wait (ppoll lets it in).
+        // either come before the check or ends the wait (pselect lets it in).
         sigset_t previous{};
         ::pthread_sigmask(SIG_BLOCK, &watched, &previous);
         if (received_signal != 0) {
             ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
             return {input_status::interrupted, 0};
         }
-        pollfd readable{descriptor, POLLIN, 0};
-        const int ready = ::ppoll(&readable, 1, nullptr, &previous);
+        const int ready = wait_until_readable(descriptor, previous);
         const int wait_error = errno;
         ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
         if (ready < 0) {
