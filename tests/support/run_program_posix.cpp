@@ -17,6 +17,10 @@ std::filesystem::path executable_directory()
 
 namespace {
 
+// Where the tests run under an emulator (a cross build's), the programs do
+// too.
+const std::vector<const char*> program_emulator{PROGRAM_EMULATOR};
+
 std::string drain(int descriptor)
 {
     std::string text;
@@ -52,7 +56,19 @@ std::string drain(int descriptor)
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
+    if (program_emulator.empty()) {
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    // The emulator takes the program's path, then its arguments after the
+    // first (which the programs never look at).
+    std::vector<char*> emulated;
+    for (const char* word : program_emulator) {
+        emulated.push_back(const_cast<char*>(word));
+    }
+    emulated.push_back(const_cast<char*>(program.c_str()));
+    emulated.insert(emulated.end(), argv.begin() + 1, argv.end());
+    ::execvp(emulated[0], emulated.data());
     ::_exit(127);
 }
 
