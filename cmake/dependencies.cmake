@@ -39,6 +39,19 @@ if(RIPPERS_BUILD_TESTS AND NOT WIN32)
   endif()
 endif()
 
+# Under qemu-user the static programs' test runs them alone in a directory
+# tree, and takes a static emulator into it.
+if(RIPPERS_BUILD_TESTS AND RIPPERS_PORTABLE_PROGRAMS AND CMAKE_SYSTEM_NAME STREQUAL "Linux"
+   AND CMAKE_CROSSCOMPILING_EMULATOR)
+  list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 emulator)
+  find_program(RIPPERS_STATIC_EMULATOR ${emulator}-static)
+  if(NOT RIPPERS_STATIC_EMULATOR AND RIPPERS_REQUIRE_TESTS)
+    message(FATAL_ERROR "${emulator}-static is needed for the static programs' test: install qemu-user-static.")
+  elseif(NOT RIPPERS_STATIC_EMULATOR)
+    message(STATUS "${emulator}-static not found (qemu-user-static): the static programs' test is left out")
+  endif()
+endif()
+
 if(RIPPERS_BUILD_BENCH)
   find_package(benchmark QUIET)
   if(NOT benchmark_FOUND)

@@ -8,3 +8,30 @@ set(RIPPERS_WARNINGS
 function(rippers_warnings target)
   target_compile_options(${target} PRIVATE ${RIPPERS_WARNINGS})
 endfunction()
+
+set(RIPPERS_VENDOR "The cinerip and blockrip developers")
+
+# One of the programs: its main over its input stage and the system layer.
+#   rippers_program(<name> <description>)
+# On Linux a second build of it, linked statically, goes into the .tar.gz,
+# which thus runs on any Linux of its CPU (<name>_portable, in bin/portable/).
+# On Windows the .exe carries a version resource, which Explorer shows.
+function(rippers_program name description)
+  add_executable(${name} main.cpp)
+  target_link_libraries(${name} PRIVATE ${name}_stage converter_system)
+  rippers_warnings(${name})
+  if(WIN32)
+    set(RIPPERS_PROGRAM ${name})
+    set(RIPPERS_PROGRAM_DESCRIPTION "${description}")
+    configure_file(${PROJECT_SOURCE_DIR}/system/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/${name}.rc @ONLY)
+    target_sources(${name} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${name}.rc)
+  endif()
+  if(RIPPERS_PORTABLE_PROGRAMS AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    add_executable(${name}_portable main.cpp)
+    target_link_libraries(${name}_portable PRIVATE ${name}_stage converter_system)
+    target_link_options(${name}_portable PRIVATE -static)
+    set_target_properties(${name}_portable PROPERTIES
+      OUTPUT_NAME ${name} RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin/portable)
+    rippers_warnings(${name}_portable)
+  endif()
+endfunction()
