@@ -87,6 +87,22 @@ void end_by_interrupt();
 // fail instead of killing the process.
 void ignore_broken_pipes();
 
+// Where the program's console came from, as far as its window's life goes.
+struct console_start {
+    unsigned attached_processes; // the processes sharing the console; 0 without one
+    bool input_is_console;
+    bool output_is_console;
+};
+
+// On Windows, what the console says of itself; elsewhere a terminal outlives
+// the programs it runs, so there is never a console to keep.
+[[nodiscard]] console_start read_console_start();
+
+// Keeps the program's console window open for the user to read: discards
+// what was typed during the run, shows `prompt` and waits for Enter.
+// Ctrl-C or closing the window end the process at once, with `status`.
+void wait_for_enter(std::string_view prompt, int status);
+
 // Writes message text to standard output as it stands, with no newline
 // translation. On a Windows console the text is shown through the console's
 // UTF-16 interface, so that names read right whatever its code page. Best

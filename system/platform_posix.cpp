@@ -203,6 +203,16 @@ void ignore_broken_pipes()
     std::signal(SIGPIPE, SIG_IGN);
 }
 
+console_start read_console_start()
+{
+    return {0, false, false};
+}
+
+void wait_for_enter(std::string_view /*prompt*/, int /*status*/)
+{
+    // Never asked for: no POSIX program has a console window to itself.
+}
+
 bool write_standard_output(std::string_view text)
 {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <array>
 #include <atomic>
 #include <memory>
 
@@ -220,6 +221,46 @@ void end_by_interrupt()
 void ignore_broken_pipes()
 {
     // Windows has no SIGPIPE: a write to a closed pipe simply fails.
+}
+
+console_start read_console_start()
+{
+    std::array<DWORD, 2> processes{};
+    const DWORD attached = ::GetConsoleProcessList(processes.data(), static_cast<DWORD>(processes.size()));
+    DWORD mode = 0;
+    return {attached, ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode) != 0,
+            ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0};
+}
+
+namespace {
+
+std::atomic<UINT> status_on_close{0};
+
+BOOL WINAPI end_wait(DWORD /*event*/)
+{
+    ::ExitProcess(status_on_close);
+}
+
+} // namespace
+
+void wait_for_enter(std::string_view prompt, int status)
+{
+    status_on_close = static_cast<UINT>(status);
+    ::SetConsoleCtrlHandler(end_wait, TRUE);
+    const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    ::FlushConsoleInputBuffer(input);
+    [[maybe_unused]] const bool shown = write_standard_output(prompt);
+    for (;;) {
+        INPUT_RECORD record{};
+        DWORD got = 0;
+        if (::ReadConsoleInputW(input, &record, 1, &got) == 0 || got == 0) {
+            return;
+        }
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown != 0 &&
+            record.Event.KeyEvent.wVirtualKeyCode == VK_RETURN) {
+            return;
+        }
+    }
 }
 
 bool write_standard_output(std::string_view text)

@@ -1,7 +1,6 @@
 #include "program_entry.hpp"
 
 #include "file_streams.hpp"
-#include "platform.hpp"
 #include "stdout_console.hpp"
 
 #include <string>
@@ -24,5 +23,15 @@ int run_conversion(const converter_profile& profile, int argc, const char* const
         messages.flush();
         end_by_interrupt();
     }
-    return exit_status(outcome);
+    const int status = exit_status(outcome);
+    if (keeps_window_open(read_console_start(), outcome)) {
+        wait_for_enter("Press Enter to close this window.\r\n", status);
+    }
+    return status;
+}
+
+bool keeps_window_open(const console_start& start, run_outcome outcome)
+{
+    return start.attached_processes == 1 && start.input_is_console && start.output_is_console &&
+           outcome != run_outcome::interrupted;
 }

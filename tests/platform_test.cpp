@@ -1,7 +1,9 @@
 // The system layer's own logic: the text conversions behind Windows file
-// names and command lines, and the extended-length paths, checked on every
-// system; and the names the system is handed on the one it runs on.
+// names and command lines, the extended-length paths and when a console
+// window stays open, checked on every system; and the names the system is
+// handed on the one it runs on.
 #include "platform.hpp"
+#include "program_entry.hpp"
 #include "wide_text.hpp"
 
 #include <gtest/gtest.h>
@@ -74,6 +76,31 @@ TEST(native_path, lifts_the_path_length_limit_where_there_is_one)
 #else
     EXPECT_EQ(native_path(typed).string(), typed) << "POSIX has no such limit: the bytes as typed";
 #endif
+}
+
+TEST(console_window, stays_open_only_for_a_program_alone_in_its_console)
+{
+    const console_start alone{1, true, true};
+    const struct {
+        console_start start;
+        run_outcome outcome;
+        bool kept_open;
+    } cases[] = {
+        {alone, run_outcome::done, true},                 // a file dropped on the .exe
+        {alone, run_outcome::usage_shown, true},          // a double-click with no file
+        {alone, run_outcome::stopped_early, true},
+        {alone, run_outcome::interrupted, false},         // Ctrl-C or a closed window
+        {{2, true, true}, run_outcome::done, false},      // a command prompt's child
+        {{1, false, true}, run_outcome::done, false},     // input from a file or a pipe
+        {{1, true, false}, run_outcome::done, false},     // output to a file or a pipe
+        {{0, false, false}, run_outcome::done, false},    // no console, or not Windows
+    };
+    for (const auto& [start, outcome, kept_open] : cases) {
+        EXPECT_EQ(keeps_window_open(start, outcome), kept_open)
+            << start.attached_processes << start.input_is_console << start.output_is_console;
+    }
+    // Under the test runner, output goes to a pipe or a file.
+    EXPECT_FALSE(keeps_window_open(read_console_start(), run_outcome::done));
 }
 
 } // namespace

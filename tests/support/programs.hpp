@@ -25,6 +25,10 @@ struct program_options {
     bool output_closed = false;
     // A signal the program starts with ignored, as under nohup. POSIX only.
     int ignored_signal = 0;
+    // A console window of the program's own, with its standard input and
+    // output on it, as when started from Explorer; what it shows is read
+    // from the window (console_text), not from a pipe. Windows only.
+    bool own_console = false;
 };
 
 // The programs under test, which the build puts beside the test programs.
@@ -33,8 +37,7 @@ struct program_options {
 [[nodiscard]] std::string blockrip_path();
 
 // A program started in the background, for tests that act on it while it
-// runs; its standard output is collected by wait(). On Windows it runs in a
-// process group of its own.
+// runs; its standard output is collected by wait().
 class running_program {
 public:
     running_program(const std::string& program, const std::vector<std::string>& arguments,
@@ -43,11 +46,17 @@ public:
     running_program& operator=(const running_program&) = delete;
     ~running_program();
 
-    // Sends `signal` (POSIX), or Ctrl-Break to the program's process group
-    // (Windows, where `signal` is not used). False if it cannot be sent.
+    // Sends `signal`; false if it cannot be sent. POSIX only: on Windows,
+    // press Ctrl-C in a window of the program's own.
     [[nodiscard]] bool interrupt(int signal);
     [[nodiscard]] bool has_ended();
     [[nodiscard]] program_result wait();
+
+    // With own_console: the text in the window, a line per row, and a key
+    // pressed there.
+    enum class key { enter, ctrl_c };
+    [[nodiscard]] std::string console_text();
+    [[nodiscard]] bool press(key pressed);
 
 private:
     struct child; // what the system keeps of the started process

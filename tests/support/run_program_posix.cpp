@@ -88,6 +88,10 @@ running_program::running_program(const std::string& program, const std::vector<s
 {
     child_->program = program;
     child_->errors_file = directory / ".stderr";
+    if (options.own_console) {
+        ADD_FAILURE() << "a console window of the program's own is a Windows thing";
+        return;
+    }
     // Standard error goes to a file, so that neither pipe can fill up while
     // the other is drained. Nothing of this process's leaks into the child:
     // a test's open descriptors (a FIFO's writing end, say) would keep the
@@ -155,4 +159,15 @@ program_result running_program::wait()
     }
     result.errors = take_error_output(child_->errors_file);
     return result;
+}
+
+std::string running_program::console_text()
+{
+    ADD_FAILURE() << "a console window of the program's own is a Windows thing";
+    return {};
+}
+
+bool running_program::press(key /*pressed*/)
+{
+    return false;
 }
