@@ -17,7 +17,8 @@ fi
 umask 022
 export SOURCE_DATE_EPOCH
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
-export LC_ALL=C TZ=UTC
+# A UTF-8 locale, which Wine needs to hand over names in every script.
+export LC_ALL=C.UTF-8 TZ=UTC
 
 # Where cpack does not run as root, a user namespace makes root the owner.
 as_root=()
