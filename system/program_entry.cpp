@@ -8,6 +8,9 @@
 
 int run_conversion(const converter_profile& profile, int argc, const char* const* argv)
 {
+    // Read first: whether the program has its console to itself is a fact
+    // of how it was started.
+    const console_start started = read_console_start();
     ignore_broken_pipes();
     const std::vector<std::string> arguments = command_line_arguments(argc, argv);
     std::vector<const char*> argument_pointers;
@@ -24,7 +27,7 @@ int run_conversion(const converter_profile& profile, int argc, const char* const
         end_by_interrupt();
     }
     const int status = exit_status(outcome);
-    if (keeps_window_open(read_console_start(), outcome)) {
+    if (keeps_window_open(started, outcome)) {
         wait_for_enter("Press Enter to close this window.\r\n", status);
     }
     return status;
