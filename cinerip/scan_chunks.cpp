@@ -18,13 +18,23 @@ bool is_audio_chunk(const chunk_header& header)
 
 // The size counts the whole chunk, header included. Unlike everything else
 // the system reads or writes, it is stored big-endian: the container comes
-// from the console's video tools, not from its sound format. Taken as signed,
-// sizes below 8 and of 2^31 + 8 and above leave nothing to read.
+// from the console's video tools, not from its sound format.
+std::uint32_t chunk_size(const chunk_header& header)
+{
+    return (std::uint32_t{header[4]} << 24U) | (std::uint32_t{header[5]} << 16U) | (std::uint32_t{header[6]} << 8U) |
+           std::uint32_t{header[7]};
+}
+
+// Taken as signed, sizes below 8 and of 2^31 + 8 and above leave nothing to
+// read.
 std::int32_t payload_length(const chunk_header& header)
 {
-    const std::uint32_t size = (std::uint32_t{header[4]} << 24U) | (std::uint32_t{header[5]} << 16U) |
-                               (std::uint32_t{header[6]} << 8U) | std::uint32_t{header[7]};
-    return static_cast<std::int32_t>(size - chunk_header_bytes);
+    return static_cast<std::int32_t>(chunk_size(header) - chunk_header_bytes);
+}
+
+bool has_printable_tag(const chunk_header& header)
+{
+    return std::all_of(header.begin(), header.begin() + 4, [](std::uint8_t byte) { return byte >= 0x20 && byte <= 0x7E; });
 }
 
 // One block for every started 16 bytes of the payload: a payload that is not
@@ -87,6 +97,28 @@ stage_outcome scan_chunks(input_stream& input, wav_output& output, predictor_sta
         if (const std::optional<stage_outcome> stop =
                 decode_audio_payload(input, payload, output, state, messages)) {
             return *stop;
+        }
+    }
+}
+
+container_guess guess_container(input_stream& input)
+{
+    chunk_header header{};
+    for (;;) {
+        switch (input.read(header)) {
+        case read_status::complete:
+            break;
+        case read_status::ended:
+            return container_guess::container;
+        case read_status::failed:
+        case read_status::interrupted:
+            return container_guess::unreadable;
+        }
+        if (!has_printable_tag(header) || chunk_size(header) < chunk_header_bytes) {
+            return container_guess::raw_stream;
+        }
+        if (input.skip(chunk_size(header) - chunk_header_bytes) != io_status::ok) {
+            return container_guess::unreadable;
         }
     }
 }

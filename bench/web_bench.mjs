@@ -1,0 +1,124 @@
+// The page against the native program: a raw stream of random valid blocks
+// (256 MiB unless MEBIBYTES says otherwise), converted in alternating pairs
+// by blockrip and by the page in headless Chromium and Firefox, everything
+// on /dev/shm (the browsers' profiles too, where the page keeps its WAV
+// files). Prints the medians, the ratios and the module's memory.
+//   SITE_DIR=... BLOCKRIP=... CHROMIUM=... FIREFOX=... MODULES=<node_modules> node web_bench.mjs
+import { spawnSync } from 'node:child_process';
+import { randomBytes } from 'node:crypto';
+import fs from 'node:fs';
+import http from 'node:http';
+import { createRequire } from 'node:module';
+import path from 'node:path';
+
+const env = process.env;
+const puppeteer = createRequire(path.join(env.MODULES, 'index.js'))('puppeteer-core');
+const mebibytes = Number(env.MEBIBYTES ?? 256);
+const pairs = Number(env.PAIRS ?? 5);
+const work = fs.mkdtempSync('/dev/shm/rippers-web-bench-');
+
+function makeInput() {
+    const file = path.join(work, 'blocks.vb');
+    const pattern = randomBytes(1 << 20);
+    for (let i = 0; i < pattern.length; i += 16) {
+        pattern[i] = (pattern[i] % 5) * 16 + (pattern[i] % 13); // filters 0-4, shifts 0-12
+    }
+    const descriptor = fs.openSync(file, 'w');
+    for (let i = 0; i < mebibytes; ++i) {
+        fs.writeSync(descriptor, pattern);
+    }
+    fs.closeSync(descriptor);
+    return file;
+}
+
+function serveSite() {
+    const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.css': 'text/css' };
+    const server = http.createServer((request, response) => {
+        const name = path.join(env.SITE_DIR, path.normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname)));
+        fs.readFile(name, (error, bytes) => {
+            response.writeHead(error ? 404 : 200, { 'Content-Type': types[path.extname(name)] ?? 'application/octet-stream' });
+            response.end(error ? '' : bytes);
+        });
+    });
+    return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+function nativeSeconds(file) {
+    const started = process.hrtime.bigint();
+    const run = spawnSync(env.BLOCKRIP, [file], { stdio: 'ignore' });
+    const seconds = Number(process.hrtime.bigint() - started) / 1e9;
+    if (run.status !== 0) {
+        throw new Error(`blockrip: status ${run.status}`);
+    }
+    fs.rmSync(`${file}.wav`);
+    return seconds;
+}
+
+async function pageSeconds(page, file) {
+    // The list emptied first where the page can, so that every run starts
+    // with nothing kept.
+    await page.evaluate(() => document.getElementById('clear')?.click());
+    const before = await page.$$eval('.result', (rows) => rows.length);
+    const input = await page.$('#files');
+    const started = process.hrtime.bigint();
+    await input.uploadFile(file);
+    await page.waitForFunction((n) => document.querySelectorAll('.result')[n]?.dataset.status !== undefined,
+        { polling: 20, timeout: 600000 }, before);
+    const seconds = Number(process.hrtime.bigint() - started) / 1e9;
+    const row = await page.evaluate((n) => {
+        const result = document.querySelectorAll('.result')[n];
+        return { status: result.dataset.status, memory: Number(result.dataset.memory) };
+    }, before);
+    if (row.status !== '0') {
+        throw new Error(`the page: status ${row.status}`);
+    }
+    return { seconds, memory: row.memory };
+}
+
+const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+
+const file = makeInput();
+const server = await serveSite();
+const engines = [
+    ['chromium', { browser: 'chrome', executablePath: env.CHROMIUM, args: ['--no-sandbox', '--headless=new',
+        '--disable-gpu', '--disable-dev-shm-usage', '--disable-background-networking', '--disable-component-update',
+        '--disable-sync', '--no-first-run'] }],
+    ['firefox', { browser: 'firefox', executablePath: env.FIREFOX }],
+].filter(([name]) => (env.ENGINES ?? 'chromium,firefox').split(',').includes(name));
+console.log(`${mebibytes} MiB of random valid blocks, ${pairs} alternating pairs, on /dev/shm`);
+console.log('engine      native s    page s   ratio   module memory');
+try {
+    for (const [name, options] of engines) {
+        const profile = fs.mkdtempSync(path.join(work, `${name}-profile-`));
+        const browser = await puppeteer.launch({ ...options, headless: true, userDataDir: profile });
+        const page = await browser.newPage();
+        await page.goto(`http://127.0.0.1:${server.address().port}/index.html`, { waitUntil: 'load' });
+        const native = [];
+        const inPage = [];
+        const ratios = [];
+        const memories = new Set();
+        for (let pair = 0; pair < pairs; ++pair) {
+            const turns = pair % 2 === 0 ? ['native', 'page'] : ['page', 'native'];
+            let own = 0;
+            let theirs = 0;
+            for (const turn of turns) {
+                if (turn === 'native') {
+                    theirs = nativeSeconds(file);
+                } else {
+                    const run = await pageSeconds(page, file);
+                    own = run.seconds;
+                    memories.add(run.memory);
+                }
+            }
+            native.push(theirs);
+            inPage.push(own);
+            ratios.push(own / theirs);
+        }
+        console.log(`${name.padEnd(10)} ${median(native).toFixed(2).padStart(9)} ${median(inPage).toFixed(2).padStart(9)}` +
+            ` ${median(ratios).toFixed(2).padStart(7)}   ${[...memories].map((m) => `${m / 1048576} MiB`).join(', ')}`);
+        await browser.close();
+    }
+} finally {
+    server.close();
+    fs.rmSync(work, { recursive: true, force: true });
+}
