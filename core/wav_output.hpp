@@ -33,8 +33,10 @@ static_assert(sizeof(wav_header) == 58);
 
 enum class [[nodiscard]] append_status { ok, write_failed, size_limit_reached };
 
-// One write of pending samples per 4096 blocks: the output of 64 KiB of input.
-inline constexpr std::size_t default_pending_blocks = 4096;
+// One write of pending samples per 16384 blocks (0.9 MiB), the output of
+// 256 KiB of input: writes that size cost no more per byte than larger ones,
+// on disks and in the browsers' file systems alike.
+inline constexpr std::size_t default_pending_blocks = 16384;
 
 // The WAV file being written. Samples collect in one fixed buffer that is
 // written in large pieces; `length` counts every byte handed to the sink.

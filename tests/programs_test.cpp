@@ -364,12 +364,12 @@ TEST_P(programs_test, failed_reads_stop_the_run_with_a_valid_file)
 TEST_P(programs_test, interrupts_leave_a_valid_prefix_and_end_by_the_signal)
 {
     std::signal(SIGPIPE, SIG_IGN); // a program that quit early must fail the test, not end it
-    const std::vector<adpcm_block> fed = random_blocks(32 * 4096, 9);
+    const std::vector<adpcm_block> fed = random_blocks(8 * default_pending_blocks, 9);
     const std::vector<std::uint8_t> input = tool.open_ended(fed);
     const std::vector<std::int16_t> full = decode_all(fed).samples;
-    // The samples are written 4096 blocks at a time: all but the last such
-    // piece are on disk once most of the input is decoded (7 MB).
-    const std::uint64_t most = wav_header_bytes + 31 * 4096 * pcm_block_bytes;
+    // The samples are written default_pending_blocks at a time: all but the
+    // last such piece are on disk once most of the input is decoded (6 MB).
+    const std::uint64_t most = wav_header_bytes + 7 * default_pending_blocks * pcm_block_bytes;
     const struct {
         int signal;
         bool ignored_from_the_start; // as under nohup

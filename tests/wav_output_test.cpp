@@ -40,7 +40,8 @@ protected:
 
 TEST_F(wav_output_test, finish_patches_sizes_from_the_length)
 {
-    for (const std::size_t blocks : {0U, 1U, 4096U, 4097U, 10000U}) {
+    for (const std::size_t blocks : {std::size_t{0}, std::size_t{1}, default_pending_blocks, default_pending_blocks + 1,
+                                     2 * default_pending_blocks + 10}) {
         memory_sink sink;
         wav_output out{sink};
         ASSERT_EQ(write_wav_header(out, sample_rate::hz22050), io_status::ok);
@@ -73,12 +74,14 @@ TEST_F(wav_output_test, write_failures_reach_the_caller)
 {
     // A full disk at each place the output is written: the header, a full
     // sample buffer, and what is still pending at the finish.
-    for (const std::uint64_t capacity : {10ULL, 58ULL + 56 * 4096 - 1, 58ULL + 56 * 100 - 1}) {
+    for (const std::uint64_t capacity :
+         {std::uint64_t{10}, 58 + 56 * std::uint64_t{default_pending_blocks} - 1, std::uint64_t{58 + 56 * 100 - 1}}) {
         memory_sink sink{capacity};
         wav_output out{sink};
         io_status status = write_wav_header(out, sample_rate::hz22050);
         append_status appended = append_status::ok;
-        for (std::size_t i = 0; status == io_status::ok && appended == append_status::ok && i < 5000; ++i) {
+        for (std::size_t i = 0;
+             status == io_status::ok && appended == append_status::ok && i < default_pending_blocks + 1000; ++i) {
             appended = append_samples(out, counting_block(0));
         }
         if (status == io_status::ok && appended == append_status::ok) {
