@@ -3,7 +3,8 @@
 // by blockrip and by the page in headless Chromium and Firefox, everything
 // on /dev/shm (the browsers' profiles too, where the page keeps its WAV
 // files). Prints the medians, the ratios and the module's memory.
-//   SITE_DIR=... BLOCKRIP=... CHROMIUM=... FIREFOX=... MODULES=<node_modules> node web_bench.mjs
+//   bench/web.sh [MiB] [pairs], which sets SITE_DIR, BLOCKRIP, CHROMIUM, FIREFOX
+//   and MODULES (the npm packages of the web build) for it.
 import { spawnSync } from 'node:child_process';
 import { randomBytes } from 'node:crypto';
 import fs from 'node:fs';
@@ -32,7 +33,8 @@ function makeInput() {
 }
 
 function serveSite() {
-    const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.css': 'text/css' };
+    const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.css': 'text/css',
+        '.svg': 'image/svg+xml', '.webmanifest': 'application/manifest+json' };
     const server = http.createServer((request, response) => {
         const name = path.join(env.SITE_DIR, path.normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname)));
         fs.readFile(name, (error, bytes) => {
@@ -55,9 +57,8 @@ function nativeSeconds(file) {
 }
 
 async function pageSeconds(page, file) {
-    // The list emptied first where the page can, so that every run starts
-    // with nothing kept.
-    await page.evaluate(() => document.getElementById('clear')?.click());
+    // Every run starts with nothing kept.
+    await page.evaluate(() => document.getElementById('clear').click());
     const before = await page.$$eval('.result', (rows) => rows.length);
     const input = await page.$('#files');
     const started = process.hrtime.bigint();
@@ -93,6 +94,7 @@ try {
         const browser = await puppeteer.launch({ ...options, headless: true, userDataDir: profile });
         const page = await browser.newPage();
         await page.goto(`http://127.0.0.1:${server.address().port}/index.html`, { waitUntil: 'load' });
+        await page.waitForFunction(() => document.documentElement.dataset.ready === 'true');
         const native = [];
         const inPage = [];
         const ratios = [];

@@ -1,96 +1,103 @@
-// Converts one file in a worker of its own, so that the page stays responsive
-// and a cancel can end the conversion at once. The page builds this worker
-// from the module's glue code followed by this file, and hands over the
-// module's bytes, so a conversion fetches nothing.
-'use strict';
+// One file's conversion, in a worker of its own, so that the page stays
+// responsive and a cancel can end it at once. This is the second half of the
+// worker's module: the page puts the module's glue code in front of it
+// (rippers.js, which declares createRippers) and hands over the compiled
+// module, so a conversion fetches nothing.
+//
+// Messages to the page: {type: 'program'}, {type: 'print'} and
+// {type: 'progress'} while it runs, then one of {type: 'done'}, with the
+// program's exit status, and {type: 'failed'}, when something in the browser
+// stopped it outside the run.
 
 const mebibyte = 1 << 20;
 
-// Reads the dropped file through a window of a few MiB, so that the module's
-// small reads cost a copy rather than a call into the browser; the whole
-// file is never in memory.
+// Reads the chosen file through a window of 16 MiB, so that the module's
+// reads cost a copy rather than a call into the browser, and asks for the
+// next window as soon as one arrives, so that the browser reads it while the
+// module decodes this one. The whole file is never in memory.
 function fileReader(file) {
-    const reader = new FileReaderSync();
-    let window = new Uint8Array(0);
-    let windowStart = 0;
-    return (offset, length) => {
-        if (offset < windowStart || offset + length > windowStart + window.length) {
-            windowStart = offset;
-            window = new Uint8Array(reader.readAsArrayBuffer(file.slice(offset, offset + Math.max(length, 4 * mebibyte))));
+    const windowBytes = 16 * mebibyte;
+    const load = (start) => {
+        const bytes = file.slice(start, start + windowBytes).arrayBuffer().then((buffer) => new Uint8Array(buffer));
+        bytes.catch(() => {}); // seen when awaited
+        return { start, bytes };
+    };
+    let current = null;
+    let next = null;
+    return async (offset, length) => {
+        if (current === null || offset < current.start || offset + length > current.start + current.bytes.length) {
+            const wanted = next !== null && next.start === offset ? next : load(offset);
+            current = { start: wanted.start, bytes: await wanted.bytes };
+            const end = current.start + current.bytes.length;
+            next = end < file.size ? load(end) : null;
         }
-        return window.subarray(offset - windowStart, offset - windowStart + length);
+        return current.bytes.subarray(offset - current.start, offset - current.start + length);
     };
 }
 
-// A video container if every chunk header, walked from the start, has a
-// printable 4-byte tag and a size of 8 or more; the last chunk may run past
-// the end, and fewer than 8 bytes may follow it. Otherwise a raw stream.
-function detectProgram(size, read) {
-    for (let offset = 0; offset + 8 <= size;) {
-        const header = read(offset, 8);
-        if (header.subarray(0, 4).some((byte) => byte < 0x20 || byte > 0x7e)) {
-            return 'blockrip';
+// The WAV file in the origin-private file system, written in place from the
+// module's memory.
+async function fileSystemOutput(folderName, fileName) {
+    const root = await navigator.storage.getDirectory();
+    const folder = await root.getDirectoryHandle(folderName, { create: true });
+    const handle = await folder.getFileHandle(fileName, { create: true });
+    const access = await handle.createSyncAccessHandle();
+    access.truncate(0);
+    let length = 0;
+    let discarded = false;
+    // A write the browser refuses (the storage is full, say) is a failed
+    // write to the run, which says so and discards the file.
+    const refused = (write) => {
+        try {
+            return write();
+        } catch {
+            return false;
         }
-        const chunkSize = ((header[4] << 24) | (header[5] << 16) | (header[6] << 8) | header[7]) >>> 0;
-        if (chunkSize < 8) {
-            return 'blockrip';
-        }
-        offset += chunkSize;
-    }
-    return 'cinerip';
-}
-
-// The smallest and largest sample of each stretch of the sound, for the
-// page's picture: at most `columns` stretches of equal length, long enough
-// for the most samples the input can give (28 for every 16 bytes).
-function waveformSummary(columns, inputBytes) {
-    const perColumn = Math.max(1, Math.ceil((inputBytes / 16) * 28 / columns));
-    const low = new Int16Array(columns);
-    const high = new Int16Array(columns);
-    let count = 0;
+    };
     return {
-        add(samples) {
-            for (let at = 0; at < samples.length;) {
-                const column = Math.floor(count / perColumn);
-                const end = Math.min(samples.length, at + perColumn - (count % perColumn));
-                let smallest = count % perColumn === 0 ? samples[at] : low[column];
-                let largest = count % perColumn === 0 ? samples[at] : high[column];
-                for (let i = at; i < end; ++i) {
-                    smallest = Math.min(smallest, samples[i]);
-                    largest = Math.max(largest, samples[i]);
-                }
-                low[column] = smallest;
-                high[column] = largest;
-                count += end - at;
-                at = end;
-            }
+        write: (bytes) => refused(() => {
+            const written = access.write(bytes, { at: length });
+            length += written;
+            return written === bytes.length;
+        }),
+        patch: (offset, bytes) => refused(() => offset + bytes.length <= length &&
+            access.write(bytes, { at: offset }) === bytes.length),
+        length: () => access.getSize(),
+        close: () => refused(() => {
+            access.flush();
+            access.close();
+            return true;
+        }),
+        discard() {
+            refused(() => access.close());
+            discarded = true;
         },
-        result() {
-            const used = Math.ceil(count / perColumn);
-            return { low: low.slice(0, used), high: high.slice(0, used) };
+        async result() {
+            if (discarded) {
+                await folder.removeEntry(fileName);
+                return null;
+            }
+            return handle.getFile();
         },
     };
 }
 
-// The WAV file as it leaves the module: the 58-byte header stays here to be
-// patched at the end; the samples go into Blobs, which the browser may keep
-// on disk.
-function wavCollector(waveform) {
+// The WAV file in Blobs, which the browser may keep on disk: the header stays
+// here to be patched at the end.
+function blobOutput() {
     let head = null;
     let parts = [];
     let partBytes = 0;
     const blobs = [];
     let length = 0;
+    let wav = null;
     return {
-        wav: null,
         write(bytes) {
             if (head === null) {
                 head = bytes.slice();
             } else {
-                const copy = bytes.slice();
-                waveform.add(new Int16Array(copy.buffer, 0, copy.length >> 1));
-                parts.push(copy);
-                partBytes += copy.length;
+                parts.push(bytes.slice());
+                partBytes += bytes.length;
                 if (partBytes >= 16 * mebibyte) {
                     blobs.push(new Blob(parts));
                     parts = [];
@@ -109,42 +116,72 @@ function wavCollector(waveform) {
         },
         length: () => length,
         close() {
-            this.wav = new Blob([head ?? new Uint8Array(0), ...blobs, ...parts], { type: 'audio/wav' });
+            wav = new Blob([head ?? new Uint8Array(0), ...blobs, ...parts], { type: 'audio/wav' });
+            return true;
         },
         discard() {
-            this.wav = null;
+            wav = null;
         },
+        result: async () => wav,
     };
 }
 
-self.onmessage = async ({ data }) => {
-    const { file, chosenProgram, rateSwitch, wasm } = data;
-    const read = fileReader(file);
-    const program = chosenProgram === 'auto' ? detectProgram(file.size, read) : chosenProgram;
-    self.postMessage({ type: 'program', program, detected: chosenProgram === 'auto' });
+function canWriteInPlace() {
+    return typeof navigator.storage?.getDirectory === 'function' && typeof FileSystemSyncAccessHandle === 'function';
+}
 
+// The module, instantiated from what the page compiled; a failure to do so
+// rejects, where the glue code alone would wait for good.
+function instantiate(module, host) {
+    return new Promise((resolve, reject) => {
+        createRippers({
+            host,
+            // Never fetched (instantiateWasm has the module), but the glue
+            // code cannot resolve a name against the worker's blob: URL.
+            locateFile: (name) => name,
+            instantiateWasm(imports, receive) {
+                WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module), reject);
+                return {};
+            },
+        }).then(resolve, reject);
+    });
+}
+
+function outline(rippers) {
+    const columns = rippers.ccall('outline_columns', 'number', [], []);
+    const at = (name) => rippers.ccall(name, 'number', [], []) >> 1;
+    return {
+        low: rippers.HEAP16.slice(at('outline_low'), at('outline_low') + columns),
+        high: rippers.HEAP16.slice(at('outline_high'), at('outline_high') + columns),
+    };
+}
+
+async function convert({ module, file, chosenProgram, rateSwitch, storage, outputName }) {
+    const read = fileReader(file);
+    let readError = null;
     const decoder = new TextDecoder();
-    const waveform = waveformSummary(2048, file.size);
-    const output = wavCollector(waveform);
     let reported = 0;
+    let output = null;
     const host = {
-        read(offset, into) {
+        // The next bytes from `offset`, at most `capacity`; null when the
+        // file cannot be read (it went away or changed under the reader).
+        async read(offset, capacity) {
             if (offset >= file.size) {
-                return 0;
+                return new Uint8Array(0);
             }
             let piece;
             try {
-                piece = read(offset, into.length);
-            } catch {
-                return -1; // the file went away or changed under the reader
+                piece = await read(offset, capacity);
+            } catch (error) {
+                readError = error;
+                return null;
             }
-            into.set(piece);
             const done = offset + piece.length;
-            if (done - reported >= 4 * mebibyte || done === file.size) {
+            if (output !== null && (done - reported >= 4 * mebibyte || done === file.size)) {
                 reported = done;
                 self.postMessage({ type: 'progress', done, total: file.size });
             }
-            return piece.length;
+            return piece;
         },
         write: (bytes) => output.write(bytes),
         patch: (offset, bytes) => output.patch(offset, bytes),
@@ -153,16 +190,35 @@ self.onmessage = async ({ data }) => {
         discardOutput: () => output.discard(),
         print: (bytes) => self.postMessage({ type: 'print', text: decoder.decode(bytes) }),
     };
-    const rippers = await createRippers({ wasmBinary: wasm, host });
+    const rippers = await instantiate(module, host);
+
+    let program = chosenProgram;
+    if (program === 'auto') {
+        const guessed = await rippers.ccall('guess_program', 'number', [], [], { async: true });
+        if (guessed < 0) {
+            throw new Error(`The file cannot be read (${readError?.name ?? 'unknown error'}: ${readError?.message ?? ''}).`);
+        }
+        program = guessed === 1 ? 'blockrip' : 'cinerip';
+    }
+    const useBlockrip = program === 'blockrip' ? 1 : 0;
+    const rate = rippers.ccall('program_rate', 'number', ['number', 'number'], [useBlockrip, rateSwitch ? 1 : 0]);
+    self.postMessage({ type: 'program', program, rate, detected: chosenProgram === 'auto' });
+
+    output = storage !== null && canWriteInPlace() ? await fileSystemOutput(storage, outputName) : blobOutput();
     // Named as a user would type it in a shell, so that it is not an option.
     const path = file.name.startsWith('-') ? `./${file.name}` : file.name;
-    const status = rippers.ccall('convert_file', 'number', ['number', 'number', 'string'],
-        [program === 'blockrip' ? 1 : 0, rateSwitch ? 1 : 0, path]);
-    self.postMessage({
-        type: 'done',
-        status,
-        wav: output.wav,
-        waveform: waveform.result(),
-        memory: rippers.HEAPU8.length,
+    const status = await rippers.ccall('convert_file', 'number', ['number', 'number', 'string', 'number'],
+        [useBlockrip, rateSwitch ? 1 : 0, path, file.size], { async: true });
+    const wav = await output.result();
+    self.postMessage({ type: 'done', status, wav, rate, waveform: outline(rippers), memory: rippers.HEAPU8.length });
+}
+
+// Whatever goes wrong outside the run ends the conversion with a message.
+self.onmessage = ({ data }) => {
+    convert(data).catch((error) => {
+        const message = error instanceof RangeError || /memory/i.test(String(error))
+            ? `The browser ran out of memory: ${error.message}`
+            : error.message ?? String(error);
+        self.postMessage({ type: 'failed', message });
     });
 };

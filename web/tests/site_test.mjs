@@ -1,211 +1,428 @@
-// The page in a real browser (headless Chromium), served from 127.0.0.1:
-// its messages and WAV files must be exactly those of the native programs.
+// The page in a real browser engine (ENGINE: chromium, firefox or webkit),
+// served from 127.0.0.1: one table of cases, each compared with the native
+// programs where they overlap. Run by node's test runner, once per engine.
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import { randomBytes } from 'node:crypto';
 import fs from 'node:fs';
 import http from 'node:http';
-import { createRequire } from 'node:module';
 import os from 'node:os';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
+import { launch, removeProfiles } from './engines.mjs';
 
 const env = process.env;
-const { chromium } = createRequire(path.join(env.WEB_TEST_MODULES, 'index.js'))('playwright-core');
+const engineName = env.ENGINE;
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'rippers-web-'));
 const programs = { cinerip: env.CINERIP, blockrip: env.BLOCKRIP };
+const sample = (name) => path.join(env.SAMPLES_DIR, name);
 
-let server;
-let browser;
-let page;
-const requestsAfterLoad = [];
-
-function serveSite() {
-    const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
-    server = http.createServer((request, response) => {
-        const name = path.join(env.SITE_DIR, path.normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname)));
-        fs.readFile(name, (error, bytes) => {
-            response.writeHead(error ? 404 : 200, { 'Content-Type': types[path.extname(name)] ?? 'application/octet-stream' });
-            response.end(error ? '' : bytes);
+// Serves a site folder and notes every request; it can go away and come back
+// on the same port, with another folder.
+function siteServer(folder) {
+    const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.css': 'text/css',
+        '.svg': 'image/svg+xml', '.webmanifest': 'application/manifest+json' };
+    const server = { folder, requests: [], port: 0, http: null };
+    server.start = (port = 0) => new Promise((resolve) => {
+        server.http = http.createServer((request, response) => {
+            server.requests.push(request.url);
+            const name = path.join(server.folder, path.normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname)));
+            const file = name.endsWith(path.sep) ? path.join(name, 'index.html') : name;
+            fs.readFile(file, (error, bytes) => {
+                response.writeHead(error ? 404 : 200, { 'Content-Type': types[path.extname(file)] ?? 'application/octet-stream' });
+                response.end(error ? '' : bytes);
+            });
+        });
+        server.http.listen(port, '127.0.0.1', () => {
+            server.port = server.http.address().port;
+            resolve();
         });
     });
-    return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server.address().port)));
+    server.stop = () => new Promise((resolve) => {
+        server.http.closeAllConnections();
+        server.http.close(resolve);
+    });
+    return server;
 }
 
-before(async () => {
-    const port = await serveSite();
-    browser = await chromium.launch({
-        executablePath: env.CHROMIUM,
-        args: ['--no-sandbox', '--headless=new', '--disable-gpu', '--disable-dev-shm-usage', '--disable-quic',
-            '--no-first-run', '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-    });
-    page = await browser.newPage();
-    await page.goto(`http://127.0.0.1:${port}/index.html`, { waitUntil: 'load' });
-    page.on('request', (request) => {
-        if (!request.url().startsWith('blob:') && !request.url().startsWith('data:')) {
-            requestsAfterLoad.push(request.url());
-        }
-    });
-});
+// A copy of the site with some of its files changed.
+function siteCopy(name, changes) {
+    const copy = path.join(work, name);
+    fs.cpSync(env.SITE_DIR, copy, { recursive: true });
+    for (const [file, change] of Object.entries(changes)) {
+        fs.writeFileSync(path.join(copy, file), change(fs.readFileSync(path.join(copy, file))));
+    }
+    return copy;
+}
 
-after(async () => {
-    await browser?.close();
-    server?.close();
-    fs.rmSync(work, { recursive: true, force: true });
-});
-
-// The native program's stdout, status and WAV file for `bytes` named `name`.
-function convertNatively(program, name, bytes, rateSwitch) {
+function convertNatively(program, name, bytes, rateSwitch = false) {
     const folder = fs.mkdtempSync(path.join(work, 'native-'));
     fs.writeFileSync(path.join(folder, name), bytes);
     const typed = name.startsWith('-') ? `./${name}` : name;
-    const args = rateSwitch ? [program === 'cinerip' ? '-11' : '-22', typed] : [typed];
-    const run = spawnSync(programs[program], args, { cwd: folder });
+    const run = spawnSync(programs[program], rateSwitch ? [program === 'cinerip' ? '-11' : '-22', typed] : [typed],
+        { cwd: folder });
     return { output: run.stdout.toString('utf8'), status: run.status, wav: fs.readFileSync(path.join(folder, `${name}.wav`)) };
 }
 
-// Chooses the files through the file input with the given settings, and
-// waits for each one's result.
-async function convertInPage(files, { program = 'auto', rateSwitch = false, whileRunning } = {}) {
-    await page.selectOption('#program', program);
-    await page.setChecked('#rate-switch', rateSwitch);
-    const before = await page.locator('.result').count();
-    await page.setInputFiles('#files', files);
-    const results = [];
-    for (let i = 0; i < files.length; ++i) {
-        const result = page.locator('.result').nth(before + i);
-        await whileRunning?.(result);
-        await result.locator('xpath=self::*[@data-status]').waitFor({ timeout: 600000 });
-        const found = await result.evaluate(async (element) => {
-            const link = element.querySelector('a.download');
-            const base64 = (bytes) => {
-                let text = '';
-                for (let at = 0; at < bytes.length; at += 0x8000) {
-                    text += String.fromCharCode(...bytes.subarray(at, at + 0x8000));
-                }
-                return btoa(text);
-            };
-            // Small files whole; of a large one, its size and header.
-            const wav = link ? await (await fetch(link.href)).blob() : null;
-            const kept = wav === null ? null : wav.size <= (16 << 20) ? wav : wav.slice(0, 58);
-            return {
-                name: element.dataset.name,
-                status: element.dataset.status,
-                memory: Number(element.dataset.memory),
-                output: element.querySelector('pre.console').textContent,
-                program: element.querySelector('.program').textContent,
-                download: link?.getAttribute('download') ?? null,
-                hasAudio: element.querySelector('audio') !== null,
-                wavSize: wav?.size ?? null,
-                wav: kept === null ? null : base64(new Uint8Array(await kept.arrayBuffer())),
-            };
-        });
-        results.push({ ...found, wav: found.wav === null ? null : Buffer.from(found.wav, 'base64') });
-    }
-    return results;
+function writeFile(name, bytes) {
+    const file = path.join(work, name);
+    fs.writeFileSync(file, bytes);
+    return file;
 }
 
-function assertSameAsNative(result, native) {
-    assert.equal(result.output, native.output);
-    assert.equal(result.status, String(native.status));
-    assert.ok(result.wav.equals(native.wav), `${result.name}: the WAV bytes differ`);
-    assert.equal(result.download, `${result.name}.wav`);
-    assert.ok(result.hasAudio);
-    assert.ok(result.memory > 0 && result.memory < 64 * 1024 * 1024, `memory ${result.memory}`);
-}
-
-test('the demo samples convert exactly as the programs convert them', async () => {
-    const samples = ['fanfare.str', 'chord.vb'].map((name) => path.join(env.SAMPLES_DIR, name));
-    const [fanfare, chord] = await convertInPage(samples);
-    assert.match(fanfare.program, /^cinerip \(detected\): 22050/);
-    assert.match(chord.program, /^blockrip \(detected\): 11025/);
-    assertSameAsNative(fanfare, convertNatively('cinerip', 'fanfare.str', fs.readFileSync(samples[0])));
-    assertSameAsNative(chord, convertNatively('blockrip', 'chord.vb', fs.readFileSync(samples[1])));
-});
-
-test('the rate switch is the chosen program\'s own', async () => {
-    const sample = path.join(env.SAMPLES_DIR, 'fanfare.str');
-    const [result] = await convertInPage([sample], { rateSwitch: true });
-    assert.match(result.program, /^cinerip \(detected\) -11: 11025 samples per second/);
-    assertSameAsNative(result, convertNatively('cinerip', 'fanfare.str', fs.readFileSync(sample), true));
-    assert.equal(result.wav.readUInt32LE(24), 11025);
-});
-
-test('a malformed container warns and ends where the file does', async () => {
-    const block = (header) => Buffer.concat([Buffer.from([header, 0]), randomBytes(14)]);
-    const chunk = (tag, size, payload) => {
-        const head = Buffer.alloc(8);
-        head.write(tag, 'latin1');
-        head.writeUInt32BE(size, 4);
-        return Buffer.concat([head, payload]);
-    };
-    const bytes = Buffer.concat([
-        chunk('Vi10', 16, Buffer.alloc(8, 0x55)),
-        chunk('Ad10', 8 + 16 * 10, Buffer.concat([block(0x2c), block(0x5c), block(0xf3)])),
-    ]);
-    const file = path.join(work, 'broken.str');
-    fs.writeFileSync(file, bytes);
-    const [result] = await convertInPage([file]);
-    assert.match(result.output, /filterid = 5,\r\n.*filterid = 15,\r\nWARNING: file ends inside an audio chunk\r\nDONE!\r\n$/s);
-    assertSameAsNative(result, convertNatively('cinerip', 'broken.str', bytes));
-});
-
-test('an undetectable file is converted as a raw stream, named as typed', async () => {
-    const bytes = Buffer.concat([Buffer.from([0x01]), randomBytes(16 * 50 + 7)]);
-    const file = path.join(work, '-noise.bin');
-    fs.writeFileSync(file, bytes);
-    const [result] = await convertInPage([file]);
-    assert.match(result.program, /^blockrip \(detected\)/);
-    assertSameAsNative(result, convertNatively('blockrip', '-noise.bin', bytes));
-});
-
-test('a large input streams through flat memory, and a cancel ends its worker', async () => {
-    const file = path.join(work, 'large.vb');
+// Random valid blocks (filters 0-4, shifts 0-12), `mebibytes` of them.
+function blocksFile(name, mebibytes) {
+    const file = path.join(work, name);
     const pattern = randomBytes(1 << 20);
     for (let i = 0; i < pattern.length; i += 16) {
-        pattern[i] = pattern[i] % 0x4d; // filters 0-4
+        pattern[i] = (pattern[i] % 5) * 16 + (pattern[i] % 13);
     }
     const descriptor = fs.openSync(file, 'w');
-    for (let i = 0; i < 256; ++i) {
+    for (let i = 0; i < mebibytes; ++i) {
         fs.writeSync(descriptor, pattern);
     }
     fs.closeSync(descriptor);
+    return file;
+}
 
-    const seen = [];
-    const started = Date.now();
-    const [result] = await convertInPage([file], {
-        program: 'blockrip',
-        whileRunning: async (element) => {
-            const progress = element.locator('progress');
-            while ((await element.getAttribute('data-status')) === null) {
-                seen.push(Number(await progress.getAttribute('value') ?? await progress.evaluate((bar) => bar.value)));
-                await new Promise((resolve) => setTimeout(resolve, 100));
+// In the page: waits until `count` rows have ended, then describes each row,
+// with its WAV file in base64 where it is small.
+function endedRows(count) {
+    return new Promise((resolve) => {
+        const look = async () => {
+            const rows = [...document.querySelectorAll('.result')];
+            if (rows.length < count || rows.some((row) => row.dataset.status === undefined)) {
+                setTimeout(look, 50);
+                return;
             }
-        },
-    }).catch((error) => { throw error; });
-    const seconds = (Date.now() - started) / 1000;
-    const distinct = [...new Set(seen)];
-    console.log(`256 MiB in ${seconds.toFixed(1)} s; module memory ${result.memory} bytes; ${distinct.length} progress steps seen`);
-    assert.equal(result.status, '0');
-    assert.equal(result.output, 'blockrip converter v0.2 - Orlandel\r\nDecompressing...\r\nDONE!\r\n');
-    assert.equal(result.wavSize, 58 + 56 * (256 << 16));
-    assert.equal(result.wav.readUInt32LE(4), 50 + 56 * (256 << 16), 'RIFF size');
-    assert.ok(result.memory < 64 * 1024 * 1024, `memory ${result.memory}`);
-    assert.ok(distinct.length >= 3, `progress advanced through ${distinct}`);
-    assert.deepEqual(distinct, [...distinct].sort((a, b) => a - b));
-
-    const [cancelled] = await convertInPage([file], {
-        program: 'blockrip',
-        whileRunning: async (element) => {
-            await element.locator('pre.console', { hasText: 'Decompressing...' }).waitFor();
-            await element.locator('button.cancel').click();
-        },
+            resolve(await Promise.all(rows.map(async (row) => {
+                const link = row.querySelector('a.download');
+                const wav = link ? await (await fetch(link.href)).blob() : null;
+                return {
+                    path: row.dataset.path,
+                    name: row.dataset.name,
+                    status: row.dataset.status,
+                    memory: Number(row.dataset.memory),
+                    output: row.querySelector('pre.console').textContent,
+                    program: row.querySelector('.program').textContent,
+                    meaning: row.querySelector('.meaning').textContent,
+                    download: link?.getAttribute('download') ?? null,
+                    audio: row.querySelector('audio') !== null,
+                    wavSize: wav?.size ?? null,
+                    wav: wav === null || wav.size > (16 << 20) ? null : await window.base64Of(wav),
+                };
+            })));
+        };
+        look();
     });
-    assert.equal(cancelled.status, 'cancelled');
-    assert.equal(cancelled.download, null);
-    assert.match(cancelled.output, /^blockrip converter v0\.2 - Orlandel\r\nDecompressing\.\.\.\r\n/);
+}
+
+function pageSettings(program, rateSwitch) {
+    document.getElementById('program').value = program;
+    document.getElementById('rate-switch').checked = rateSwitch;
+}
+
+
+// Stored ZIP entries, read by their central directory.
+function unzip(archive) {
+    const end = archive.lastIndexOf(Buffer.from([0x50, 0x4b, 0x05, 0x06]));
+    const entries = new Map();
+    let at = archive.readUInt32LE(end + 16);
+    for (let i = 0; i < archive.readUInt16LE(end + 10); ++i) {
+        const method = archive.readUInt16LE(at + 10);
+        const size = archive.readUInt32LE(at + 20);
+        const nameLength = archive.readUInt16LE(at + 28);
+        const name = archive.toString('utf8', at + 46, at + 46 + nameLength);
+        const local = archive.readUInt32LE(at + 42);
+        const data = local + 30 + archive.readUInt16LE(local + 26) + archive.readUInt16LE(local + 28);
+        entries.set(name, { method, bytes: archive.subarray(data, data + size) });
+        at += 46 + nameLength + archive.readUInt16LE(at + 30) + archive.readUInt16LE(at + 32);
+    }
+    return entries;
+}
+
+// Put into the page for the cases: a Blob's bytes in base64, and a wait
+// until a condition holds.
+const helpers = `window.base64Of = async (blob) => {
+    const bytes = new Uint8Array(await blob.arrayBuffer());
+    let text = '';
+    for (let at = 0; at < bytes.length; at += 0x8000) {
+        text += String.fromCharCode(...bytes.subarray(at, at + 0x8000));
+    }
+    return btoa(text);
+};
+window.until = (condition) => new Promise((resolve) => {
+    const look = () => (condition() ? resolve() : setTimeout(look, 20));
+    look();
+});`;
+
+// Opens (or reloads) the page and waits until it is ready.
+async function openPage(url) {
+    await (url === undefined ? engine.reload() : engine.open(url));
+    await engine.inject(helpers);
+    await engine.evaluate(() => window.until(() => document.documentElement.dataset.ready === 'true'));
+}
+
+let engine;
+let server;
+let choices = 0;
+let chosenAt = null; // the first file's choice: no request after it
+const site = () => `http://127.0.0.1:${server.port}/`;
+
+// Chooses files through an input with the given settings, and waits for all
+// the rows there are then to end.
+async function choose(files, { program = 'auto', rateSwitch = false, input = '#files', whileRunning } = {}) {
+    await engine.evaluate(pageSettings, program, rateSwitch);
+    if (chosenAt === null) {
+        chosenAt = { requests: server.requests.length, time: await engine.evaluate(() => performance.now()) };
+    }
+    const rowsBefore = await engine.evaluate(() => document.querySelectorAll('.result').length);
+    await engine.upload(input, files);
+    ++choices;
+    await whileRunning?.();
+    return (await engine.evaluate(endedRows, rowsBefore + files.length))
+        .map((row) => ({ ...row, wav: row.wav === null ? null : Buffer.from(row.wav, 'base64') }));
+}
+
+// In the page: "Download all", and the ZIP it offers.
+async function downloadAll() {
+    document.getElementById('download-all').click();
+    const link = document.getElementById('download-zip');
+    await window.until(() => !link.hidden);
+    return { name: link.download, href: link.href, bytes: await window.base64Of(await (await fetch(link.href)).blob()) };
+}
+
+const clearList = () => engine.evaluate(() => document.getElementById('clear').click());
+
+function assertSameAsNative(row, native) {
+    assert.equal(row.output, native.output, row.path);
+    assert.equal(row.status, String(native.status), row.path);
+    assert.ok(row.wav.equals(native.wav), `${row.path}: the WAV bytes differ`);
+    assert.equal(row.download, `${row.name}.wav`);
+    assert.ok(row.audio);
+    assert.ok(row.memory > 0 && row.memory <= 64 << 20, `memory ${row.memory}`);
+}
+
+before(async () => {
+    server = siteServer(env.SITE_DIR);
+    await server.start();
+    engine = await launch(engineName);
+    await openPage(site());
 });
 
-test('nothing is fetched once the page has loaded', () => {
-    assert.deepEqual(requestsAfterLoad, []);
+after(async () => {
+    await engine?.close();
+    await server?.stop();
+    removeProfiles();
+    fs.rmSync(work, { recursive: true, force: true });
 });
+
+const block = (header) => Buffer.concat([Buffer.from([header, 0]), randomBytes(14)]);
+function chunk(tag, size, payload) {
+    const head = Buffer.alloc(8);
+    head.write(tag, 'latin1');
+    head.writeUInt32BE(size, 4);
+    return Buffer.concat([head, payload]);
+}
+const broken = Buffer.concat([chunk('Vi10', 16, Buffer.alloc(8, 0x55)),
+    chunk('Ad10', 8 + 16 * 10, Buffer.concat([block(0x2c), block(0x5c), block(0xf3)]))]);
+const noise = Buffer.concat([Buffer.from([0x01]), randomBytes(16 * 50 + 7)]);
+let batch = []; // the first case's rows, for the ZIP
+
+const onlyIn = (...engines) => (engines.includes(engineName) ? false : `runs in ${engines.join(' and ')} only`);
+
+const cases = [
+    ['converts each file exactly as the programs do, in path order', {}, async () => {
+        const files = [sample('fanfare.str'), sample('chord.vb'), writeFile('broken.str', broken), writeFile('-noise.bin', noise)];
+        const rows = await choose(files);
+        const collator = new Intl.Collator(undefined, { numeric: true });
+        assert.deepEqual(rows.map((row) => row.path), rows.map((row) => row.path).sort(collator.compare));
+        const byName = Object.fromEntries(rows.map((row) => [row.name, row]));
+        assert.match(byName['fanfare.str'].program, /^cinerip \(detected\): 22050 samples per second$/);
+        assert.match(byName['chord.vb'].program, /^blockrip \(detected\): 11025/);
+        assert.match(byName['broken.str'].output, /filterid = 15,\r\nWARNING: file ends inside an audio chunk\r\nDONE!\r\n$/);
+        for (const [name, program] of [['fanfare.str', 'cinerip'], ['chord.vb', 'blockrip'], ['broken.str', 'cinerip'], ['-noise.bin', 'blockrip']]) {
+            assertSameAsNative(byName[name], convertNatively(program, name, fs.readFileSync(files.find((f) => f.endsWith(name)))));
+        }
+        const [switched] = (await choose([sample('fanfare.str')], { rateSwitch: true }))
+            .filter((row) => row.name === 'fanfare.str' && row.wav.readUInt32LE(24) === 11025);
+        assert.match(switched.program, /^cinerip \(detected\): 11025/);
+        assertSameAsNative(switched, convertNatively('cinerip', 'fanfare.str', fs.readFileSync(sample('fanfare.str')), true));
+        batch = [...rows.map((row) => row), switched];
+    }],
+
+    ['downloads every kept WAV file in one stored ZIP, a number added to a repeated path', {}, async () => {
+        const zip = await engine.evaluate(downloadAll);
+        assert.equal(zip.name, 'wav-files.zip');
+        assert.match(zip.href, /^blob:/);
+        const entries = unzip(Buffer.from(zip.bytes, 'base64'));
+        const paths = batch.map((row) => row.path).sort();
+        assert.deepEqual([...entries.keys()].sort(),
+            [...paths.filter((p) => p !== 'fanfare.str').map((p) => `${p}.wav`), 'fanfare.str.wav', 'fanfare.str (2).wav'].sort());
+        for (const [name, entry] of entries) {
+            assert.equal(entry.method, 0, `${name} is stored`);
+            const source = name.replace(/( \(\d+\))?\.wav$/, '');
+            assert.ok(batch.some((row) => row.path === source && row.wav.equals(entry.bytes)), `${name} holds a row's WAV file`);
+        }
+        await clearList();
+    }],
+
+    ['a file that cannot be read fails alone, and the batch goes on', {}, async () => {
+        const files = {
+            large: blocksFile('a-large.vb', 64), gone: writeFile('b-gone.str', broken),
+            goneChosen: writeFile('c-gone.vb', noise), after: writeFile('d-after.vb', noise),
+        };
+        const rows = await choose([files.large, files.gone, files.after], {
+            whileRunning: async () => {
+                await engine.evaluate(pageSettings, 'blockrip', false);
+                await engine.upload('#files', [files.goneChosen]);
+                fs.rmSync(files.gone);
+                fs.rmSync(files.goneChosen);
+            },
+        }).then(() => engine.evaluate(endedRows, 4));
+        const [large, gone, goneChosen, afterwards] = rows;
+        assert.equal(large.status, '0');
+        assert.equal(gone.status, 'failed');
+        assert.match(gone.meaning, /cannot be read/);
+        assert.equal(goneChosen.status, '4', 'a read that fails inside the run is the program\'s own outcome');
+        assert.match(goneChosen.output, /ERROR: Cannot read file c-gone\.vb\r\n$/);
+        assert.equal(afterwards.status, '0');
+        const counts = await engine.evaluate(() => Object.fromEntries(
+            [...document.querySelectorAll('[data-count]')].map((count) => [count.dataset.count, Number(count.textContent)])));
+        assert.deepEqual(counts, { done: 2, other: 1, failed: 1, cancelled: 0, waiting: 0 });
+        await clearList();
+    }],
+
+    ['cancels one file or all, and clears the list', {}, async () => {
+        const large = blocksFile('large.vb', 64);
+        const rows = await choose([large, large, large], {
+            program: 'blockrip',
+            whileRunning: () => engine.evaluate(async () => {
+                await window.until(() => document.querySelector('.result pre.console').textContent.includes('Decompressing'));
+                document.querySelector('.result button.cancel').click();
+                document.getElementById('cancel-all').click();
+            }),
+        });
+        assert.deepEqual(rows.map((row) => row.status), ['cancelled', 'cancelled', 'cancelled']);
+        assert.ok(rows.every((row) => row.download === null));
+        await clearList();
+        assert.equal(await engine.evaluate(() => document.querySelectorAll('.result').length), 0);
+    }],
+
+    ['reads dropped folders to their last entry', {}, async () => {
+        const paths = await engine.evaluate(async () => {
+            const { entryFiles } = await import('./files.js');
+            const file = (name, fullPath) => ({ isFile: true, fullPath, file: (resolve) => resolve(new File(['x'], name)) });
+            const folder = (fullPath, children) => ({
+                isFile: false,
+                fullPath,
+                createReader() {
+                    let at = 0;
+                    return { readEntries: (resolve) => setTimeout(() => resolve(children.slice(at, at += 100))) };
+                },
+            });
+            const many = Array.from({ length: 250 }, (_, i) => file(`${i}.vb`, `/DISC/${i}.vb`));
+            const found = await entryFiles(folder('/DISC', [...many, folder('/DISC/XA', [file('A.STR', '/DISC/XA/A.STR')])]));
+            return found.map((entry) => entry.path);
+        });
+        assert.equal(paths.length, 251);
+        assert.equal(paths.at(-1), 'DISC/XA/A.STR');
+    }],
+
+    // Firefox's WebDriver BiDi refuses to set a folder on an input, and
+    // WebKitWebDriver hands over an empty file instead.
+    ['takes a whole folder, and names the ZIP after it', {
+        skip: engineName === 'chromium' ? false : 'a folder cannot be set on an input through this engine\'s driver',
+    }, async () => {
+        const disc = path.join(work, 'DISC1');
+        fs.mkdirSync(path.join(disc, 'MOVIES'), { recursive: true });
+        fs.copyFileSync(sample('fanfare.str'), path.join(disc, 'MOVIES', 'INTRO.STR'));
+        fs.copyFileSync(sample('chord.vb'), path.join(disc, 'SOUND.VB'));
+        const rows = await choose([disc], { input: '#folder' });
+        assert.deepEqual(rows.map((row) => row.path), ['DISC1/MOVIES/INTRO.STR', 'DISC1/SOUND.VB']);
+        assert.deepEqual(rows.map((row) => row.status), ['0', '0']);
+        assert.equal((await engine.evaluate(downloadAll)).name, 'DISC1.zip');
+        await clearList();
+    }],
+
+    ['streams 256 MiB through flat memory', { skip: onlyIn('chromium') }, async () => {
+        const [row] = await choose([blocksFile('huge.vb', 256)], { program: 'blockrip' });
+        assert.equal(row.status, '0');
+        assert.equal(row.wavSize, 58 + 56 * (256 << 16));
+        assert.ok(row.memory <= 64 << 20, `memory ${row.memory}`);
+        await clearList();
+    }],
+
+    ['makes no request from the first file chosen on', {}, async () => {
+        assert.ok(choices > 0);
+        assert.deepEqual(server.requests.slice(chosenAt.requests), []);
+        const fetched = await engine.evaluate((since) => performance.getEntriesByType('resource')
+            .filter((entry) => entry.startTime > since && !/^(blob|data):/.test(entry.name)).map((entry) => entry.name),
+        chosenAt.time);
+        assert.deepEqual(fetched, []);
+    }],
+
+    ['is accessible, empty and with a finished batch', {}, async () => {
+        const axe = fs.readFileSync(path.join(env.WEB_MODULES, 'axe-core', 'axe.min.js'), 'utf8');
+        const violations = async () => {
+            await engine.inject(axe);
+            return engine.evaluate(async () => (await window.axe.run(document)).violations
+                .map((violation) => `${violation.id}: ${violation.nodes.map((node) => node.target).join(', ')}`));
+        };
+        assert.deepEqual(await violations(), []);
+        await choose([sample('chord.vb'), writeFile('broken.str', broken)]);
+        assert.deepEqual(await violations(), []);
+        if (engineName === 'chromium') {
+            // Dark, and as wide as a phone: nothing scrolls sideways.
+            await engine.page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: 'dark' }]);
+            await engine.page.setViewport({ width: 375, height: 800 });
+            assert.deepEqual(await violations(), []);
+            assert.ok(await engine.evaluate(() => document.documentElement.scrollWidth <= 375));
+            const installability = await (await engine.page.createCDPSession()).send('Page.getInstallabilityErrors');
+            assert.deepEqual(installability.installabilityErrors, []);
+        }
+        await clearList();
+    }],
+
+    ['works offline once visited, and takes a new build on the next visit', {}, async (t) => {
+        if (!await engine.evaluate(() => 'serviceWorker' in navigator)) {
+            t.skip('this engine has no service workers here');
+            return;
+        }
+        await engine.evaluate(() => window.until(() => navigator.serviceWorker.controller !== null));
+        const port = server.port;
+        await server.stop();
+        await openPage();
+        const [row] = await choose([sample('chord.vb')]);
+        assertSameAsNative(row, convertNatively('blockrip', 'chord.vb', fs.readFileSync(sample('chord.vb'))));
+        await clearList();
+
+        server.folder = siteCopy('new-build', {
+            'index.html': (text) => String(text).replace('<h1>', '<h1 data-build="new">'),
+            'sw.js': (text) => `${text}\n// a new build\n`,
+        });
+        await server.start(port);
+        // The visit that finds the new service worker lets it take over; the
+        // one after it is served the new build.
+        for (let visit = 0; visit < 20; ++visit) {
+            await openPage();
+            if (await engine.evaluate(() => document.querySelector('h1').dataset.build === 'new')) {
+                return;
+            }
+            await new Promise((resolve) => setTimeout(resolve, 250));
+        }
+        assert.fail('the new build never replaced the cached one');
+    }],
+
+    ['fails each file in the list where the module cannot be compiled', {}, async () => {
+        server.folder = siteCopy('broken-module', { 'rippers.wasm': () => Buffer.from('not a module') });
+        await openPage(`http://localhost:${server.port}/`); // another origin: no service worker of the first
+        const [row] = await choose([sample('chord.vb')]);
+        assert.equal(row.status, 'failed');
+        assert.match(row.meaning, /The converter cannot be loaded/);
+    }],
+];
+
+for (const [name, options, run] of cases) {
+    test(name, options, run);
+}

@@ -1,0 +1,122 @@
+// One file's row in the list: its path, the program and rate used, the
+// sound's length, its status, a play control and a download, with the
+// program's messages, the waveform and the status's meaning folded beneath.
+import { statusLabel, statusMeaning } from './statuses.js';
+
+function element(tag, properties = {}, ...children) {
+    const made = document.createElement(tag);
+    Object.assign(made, properties);
+    made.append(...children);
+    return made;
+}
+
+function soundLength(wavBytes, rate) {
+    const seconds = Math.max(0, wavBytes - 58) / 2 / rate;
+    const minutes = Math.floor(seconds / 60);
+    return `${minutes}:${(seconds - minutes * 60).toFixed(1).padStart(4, '0')}`;
+}
+
+function drawWaveform(canvas, { low, high }) {
+    const context = canvas.getContext('2d');
+    context.clearRect(0, 0, canvas.width, canvas.height);
+    context.fillStyle = getComputedStyle(canvas).color;
+    const middle = canvas.height / 2;
+    const scale = canvas.height / 65536;
+    for (let x = 0; x < canvas.width && low.length > 0; ++x) {
+        const column = Math.floor((x * low.length) / canvas.width);
+        context.fillRect(x, middle - high[column] * scale, 1, Math.max(1, (high[column] - low[column]) * scale));
+    }
+}
+
+// `onCancel` is called when the user cancels this file.
+export function createRow({ file, path }, onCancel) {
+    const name = file.name;
+    const state = element('span', { className: 'state', textContent: 'Waiting...' });
+    const progress = element('progress', { max: file.size || 1, value: 0, hidden: true });
+    progress.setAttribute('aria-label', `Progress of ${path}`);
+    const cancel = element('button', { type: 'button', className: 'cancel', textContent: 'Cancel' });
+    cancel.setAttribute('aria-label', `Cancel ${path}`);
+    cancel.addEventListener('click', onCancel);
+    const program = element('span', { className: 'program' });
+    const length = element('span', { className: 'length' });
+    const consoleText = element('pre', { className: 'console' });
+    const meaning = element('p', { className: 'meaning' });
+    const details = element('details', {},
+        element('summary', {}, 'Details', element('span', { className: 'hidden', textContent: ` of ${path}` })),
+        consoleText, meaning);
+    const item = element('li', { className: 'result' },
+        element('div', { className: 'row' },
+            element('span', { className: 'path', textContent: path }), program, length, state, progress, cancel),
+        details);
+    item.dataset.name = name;
+    item.dataset.path = path;
+
+    let url = null;
+    const row = {
+        file,
+        path,
+        item,
+        state: 'waiting',
+        status: null,
+        wav: null,
+        bytesDone: 0,
+
+        converting() {
+            row.state = 'converting';
+            state.textContent = 'Converting...';
+            progress.hidden = false;
+        },
+
+        // A message from the conversion's worker while it runs.
+        report(message) {
+            if (message.type === 'program') {
+                program.textContent = `${message.program}${message.detected ? ' (detected)' : ''}: ${message.rate} samples per second`;
+            } else if (message.type === 'print') {
+                consoleText.textContent += message.text;
+            } else if (message.type === 'progress') {
+                progress.value = message.done;
+                row.bytesDone = message.done;
+            }
+        },
+
+        // The conversion's last message: the program's exit status, a
+        // failure in the browser, or a cancel.
+        finish(end) {
+            row.state = 'ended';
+            row.status = end.type === 'done' ? end.status : end.type;
+            progress.hidden = true;
+            cancel.remove();
+            state.textContent = statusLabel(row.status);
+            meaning.textContent = end.type === 'failed' ? `${statusMeaning(row.status)} ${end.message}` : statusMeaning(row.status);
+            item.classList.toggle('failed', row.status !== 0 && row.status !== 'cancelled');
+            if (end.type === 'done') {
+                row.bytesDone = file.size;
+                item.dataset.memory = String(end.memory);
+            }
+            if (end.wav) {
+                row.wav = end.wav;
+                url = URL.createObjectURL(end.wav);
+                length.textContent = soundLength(end.wav.size, end.rate);
+                const audio = element('audio', { controls: true, preload: 'none', src: url });
+                audio.setAttribute('aria-label', `Play ${name}.wav`);
+                const download = element('a', { className: 'download', href: url, download: `${name}.wav`, textContent: 'Download' });
+                download.setAttribute('aria-label', `Download ${name}.wav`);
+                const canvas = element('canvas', { className: 'waveform', width: 1024, height: 80 });
+                canvas.setAttribute('role', 'img');
+                canvas.setAttribute('aria-label', `Waveform of ${name}.wav`);
+                state.after(audio, download);
+                consoleText.after(canvas);
+                drawWaveform(canvas, end.waveform);
+            }
+            item.dataset.status = String(row.status);
+        },
+
+        // Before the row leaves the list.
+        release() {
+            if (url !== null) {
+                URL.revokeObjectURL(url);
+            }
+        },
+    };
+    return row;
+}

@@ -1,0 +1,50 @@
+// Where the page keeps its WAV files and its ZIP: a folder of its own in the
+// origin-private file system, held by a lock while the page is open, so that
+// each page clears what pages no longer open left behind and nothing else.
+// Null where the browser has no such file system; the files then stay in
+// Blobs.
+
+const prefix = 'rippers-page-';
+
+function holdForever(name) {
+    return new Promise((granted) => {
+        navigator.locks.request(name, () => {
+            granted();
+            return new Promise(() => {});
+        });
+    });
+}
+
+export async function openStorage() {
+    if (typeof navigator.storage?.getDirectory !== 'function' || !navigator.locks) {
+        return null;
+    }
+    let root;
+    try {
+        root = await navigator.storage.getDirectory();
+    } catch {
+        return null; // refused, as in some private windows
+    }
+    const name = `${prefix}${crypto.randomUUID()}`;
+    await holdForever(name);
+    const folder = await root.getDirectoryHandle(name, { create: true });
+    const held = new Set((await navigator.locks.query()).held.map((lock) => lock.name));
+    for await (const entry of root.keys()) {
+        if (entry.startsWith(prefix) && !held.has(entry)) {
+            await root.removeEntry(entry, { recursive: true }).catch(() => {});
+        }
+    }
+    return {
+        name,
+        // A file of the page's, written whole from a stream.
+        async save(fileName, stream) {
+            const handle = await folder.getFileHandle(fileName, { create: true });
+            if (typeof handle.createWritable !== 'function') {
+                return null;
+            }
+            await stream.pipeTo(await handle.createWritable());
+            return handle.getFile();
+        },
+        remove: (fileName) => folder.removeEntry(fileName).catch(() => {}),
+    };
+}
