@@ -453,6 +453,29 @@ TEST_P(programs_test, ctrl_c_leaves_a_valid_prefix_and_ends_as_windows_expects)
     EXPECT_LT(out.samples.size(), full.size());
 }
 
+// What Explorer shows under Properties, Details.
+TEST_P(programs_test, carries_its_version_for_explorer)
+{
+    const std::wstring file = utf8_path(tool.path).wstring();
+    DWORD ignored = 0;
+    std::vector<char> resource(::GetFileVersionInfoSizeW(file.c_str(), &ignored));
+    ASSERT_FALSE(resource.empty());
+    ASSERT_NE(::GetFileVersionInfoW(file.c_str(), 0, static_cast<DWORD>(resource.size()), resource.data()), 0);
+    auto field = [&resource](const wchar_t* name) {
+        void* text = nullptr;
+        UINT length = 0;
+        const std::wstring query = std::wstring{L"\\StringFileInfo\\040904B0\\"} + name;
+        if (::VerQueryValueW(resource.data(), query.c_str(), &text, &length) == 0 || length == 0) {
+            return std::wstring{};
+        }
+        return std::wstring{static_cast<const wchar_t*>(text), length - 1};
+    };
+    EXPECT_EQ(field(L"ProductName"), L"psx-adpcm-rippers");
+    EXPECT_EQ(field(L"ProductVersion"), L"0.2");
+    EXPECT_EQ(field(L"OriginalFilename"), utf8_path(std::string{tool.name} + ".exe").wstring());
+    EXPECT_FALSE(field(L"FileDescription").empty());
+}
+
 // As when started from Explorer: Enter closes the window after the run's last
 // line, and Ctrl-C there ends the wait at once, with the run's own status.
 TEST_P(programs_test, alone_in_a_window_of_its_own_waits_for_enter_before_closing)
