@@ -38,11 +38,19 @@ export function createBatch(page, converter, storage) {
     }
 
     async function convert(row) {
+        // A cancel may come while the converter is still loading.
+        let cancelled = false;
+        row.cancelConversion = () => {
+            cancelled = true;
+        };
         let ready;
         try {
             ready = await converter;
         } catch (error) {
             return { type: 'failed', message: `The converter cannot be loaded: ${error.message}` };
+        }
+        if (cancelled) {
+            return { type: 'cancelled' };
         }
         const conversion = ready.start({
             file: row.file,
