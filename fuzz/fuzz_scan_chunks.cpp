@@ -5,6 +5,12 @@
 
 namespace {
 
+std::uint32_t chunk_size_at(const std::uint8_t* header)
+{
+    return std::uint32_t{header[4]} << 24U | std::uint32_t{header[5]} << 16U | std::uint32_t{header[6]} << 8U |
+           header[7];
+}
+
 // A second, deliberately naive reading of the container by position in
 // memory, to compare the streaming scan against.
 struct container_reading {
@@ -18,9 +24,7 @@ container_reading read_container(std::span<const std::uint8_t> file)
     std::uint64_t position = 0;
     while (position + 8 <= file.size()) {
         const std::uint8_t* header = file.data() + position;
-        const std::uint32_t size = std::uint32_t{header[4]} << 24U | std::uint32_t{header[5]} << 16U |
-                                   std::uint32_t{header[6]} << 8U | header[7];
-        const auto payload = static_cast<std::int32_t>(size - 8);
+        const auto payload = static_cast<std::int32_t>(chunk_size_at(header) - 8);
         const bool audio = header[0] == 'A' && header[1] == 'd' && header[2] == '1' && header[3] == '0';
         position += 8;
         if (payload <= 0) {
@@ -49,8 +53,7 @@ bool reads_as_container(std::span<const std::uint8_t> file)
 {
     for (std::uint64_t position = 0; position + 8 <= file.size();) {
         const std::uint8_t* header = file.data() + position;
-        const std::uint32_t size = std::uint32_t{header[4]} << 24U | std::uint32_t{header[5]} << 16U |
-                                   std::uint32_t{header[6]} << 8U | header[7];
+        const std::uint32_t size = chunk_size_at(header);
         if (std::any_of(header, header + 4, [](std::uint8_t byte) { return byte < 0x20 || byte > 0x7E; }) || size < 8) {
             return false;
         }

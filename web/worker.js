@@ -149,11 +149,11 @@ function instantiate(module, host) {
 
 function outline(rippers) {
     const columns = rippers.ccall('outline_columns', 'number', [], []);
-    const at = (name) => rippers.ccall(name, 'number', [], []) >> 1;
-    return {
-        low: rippers.HEAP16.slice(at('outline_low'), at('outline_low') + columns),
-        high: rippers.HEAP16.slice(at('outline_high'), at('outline_high') + columns),
+    const samples = (name) => {
+        const first = rippers.ccall(name, 'number', [], []) >> 1;
+        return rippers.HEAP16.slice(first, first + columns);
     };
+    return { low: samples('outline_low'), high: samples('outline_high') };
 }
 
 async function convert({ module, file, chosenProgram, rateSwitch, storage, outputName }) {
