@@ -3,7 +3,7 @@
 // with all of it at once.
 import { byPath } from './files.js';
 import { createRow } from './rows.js';
-import { buildZip, zipName } from './zip.js';
+import { buildZip, removeZip, zipName } from './zip.js';
 
 const megabytes = (bytes) => (bytes / 1e6).toFixed(1);
 
@@ -144,6 +144,7 @@ export function createBatch(page, converter, storage) {
                 storage?.remove(row.outputName);
             }
             dropZip();
+            removeZip(storage);
             showSummary();
         },
 

@@ -15,6 +15,22 @@ function holdForever(name) {
     });
 }
 
+// A file that a stopped worker held can be removed only once the browser has
+// let go of it, a moment after the worker ends.
+async function removeFile(folder, fileName) {
+    for (let attempt = 1; attempt <= 20; ++attempt) {
+        try {
+            await folder.removeEntry(fileName);
+            return;
+        } catch (error) {
+            if (error.name === 'NotFoundError') {
+                return;
+            }
+        }
+        await new Promise((resolve) => setTimeout(resolve, 25 * attempt));
+    }
+}
+
 export async function openStorage() {
     if (typeof navigator.storage?.getDirectory !== 'function' || !navigator.locks) {
         return null;
@@ -45,6 +61,6 @@ export async function openStorage() {
             await stream.pipeTo(await handle.createWritable());
             return handle.getFile();
         },
-        remove: (fileName) => folder.removeEntry(fileName).catch(() => {}),
+        remove: (fileName) => removeFile(folder, fileName),
     };
 }

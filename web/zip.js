@@ -21,11 +21,17 @@ export function zipName(paths) {
     return folders.size === 1 && folder !== '' ? `${folder}.zip` : 'wav-files.zip';
 }
 
+const savedName = 'download-all.zip';
+
 // Written to the page's own storage where it has one, so that even an
 // archive of gigabytes never sits in memory.
 export async function buildZip(files, storage) {
     const names = entryNames(files.map((file) => file.path));
     const response = downloadZip(files.map((file, i) => ({ name: names[i], input: file.wav })));
-    const saved = storage === null ? null : await storage.save('download-all.zip', response.body);
+    const saved = storage === null ? null : await storage.save(savedName, response.body);
     return saved ?? response.blob();
+}
+
+export function removeZip(storage) {
+    storage?.remove(savedName);
 }
