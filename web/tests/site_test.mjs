@@ -353,6 +353,30 @@ const cases = [
         await clearList();
     }],
 
+    ['a write the storage refuses ends the run with its status and keeps nothing', { skip: onlyIn('chromium') },
+        async () => {
+            // Room for less than the 14 MiB WAV file, whatever the page holds already.
+            const { usage } = await engine.evaluate(() => navigator.storage.estimate());
+            const storage = await engine.page.createCDPSession();
+            await storage.send('Storage.overrideQuotaForOrigin', { origin: site().slice(0, -1), quotaSize: usage + (8 << 20) });
+            const [row] = await choose([blocksFile('full.vb', 4)], { program: 'blockrip' });
+            await storage.send('Storage.overrideQuotaForOrigin', { origin: site().slice(0, -1) });
+            assert.equal(row.status, '4', row.meaning);
+            assert.match(row.output, /Decompressing\.\.\.\r\nERROR: Cannot write file full\.vb\.wav\r\n$/);
+            assert.equal(row.download, null);
+            // Nor is anything left of the files that earlier cases cancelled or cleared.
+            assert.deepEqual(await engine.evaluate(async () => {
+                const kept = [];
+                for await (const folder of (await navigator.storage.getDirectory()).values()) {
+                    for await (const name of folder.keys()) {
+                        kept.push(name);
+                    }
+                }
+                return kept;
+            }), []);
+            await clearList();
+        }],
+
     ['makes no request from the first file chosen on', {}, async () => {
         assert.ok(choices > 0);
         assert.deepEqual(server.requests.slice(chosenAt.requests), []);
