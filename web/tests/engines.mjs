@@ -1,5 +1,6 @@
 // The browser engines the page is tested in, behind one small interface:
-// open a page, evaluate a function in it, set the files of an input, reload.
+// open a page, evaluate a function in it, set the files of an input, press a
+// key, reload.
 // Chromium and Firefox are driven by puppeteer-core (Firefox through
 // WebDriver BiDi); WebKitGTK's MiniBrowser by WebKitWebDriver, through the
 // W3C WebDriver protocol spoken here.
@@ -31,6 +32,7 @@ async function puppeteerEngine(name) {
         evaluate: (fn, ...args) => page.evaluate(fn, ...args),
         inject: (source) => page.evaluate(source),
         upload: async (selector, files) => (await page.$(selector)).uploadFile(...files),
+        press: (key) => page.keyboard.press(key),
         page, // for what only this engine can do
         close: () => browser.close(),
     };
@@ -89,6 +91,12 @@ async function webdriverEngine() {
         async upload(selector, files) {
             const element = await call('POST', `${session}/element`, { using: 'css selector', value: selector });
             await call('POST', `${session}/element/${Object.values(element)[0]}/value`, { text: files.join('\n') });
+        },
+        async press(key) {
+            const value = { Tab: '\uE004', Enter: '\uE007' }[key];
+            await call('POST', `${session}/actions`, {
+                actions: [{ type: 'key', id: 'keyboard', actions: [{ type: 'keyDown', value }, { type: 'keyUp', value }] }],
+            });
         },
         async close() {
             await call('DELETE', session).catch(() => {});

@@ -386,6 +386,36 @@ const cases = [
         assert.deepEqual(fetched, []);
     }],
 
+    ['works by keyboard alone: every control is reached in order and answers Enter', {}, async () => {
+        await choose([sample('chord.vb'), writeFile('broken.str', broken)]);
+        const focused = () => engine.evaluate(() => {
+            const at = document.activeElement;
+            const row = at.closest('.result');
+            return `${row ? `${row.dataset.path} ` : ''}${at.id ? `#${at.id}` : at.className || at.tagName.toLowerCase()}`;
+        });
+        // Tab by Tab from the first control until `last`, or 40 presses.
+        const tabFromStart = async (last) => {
+            await engine.evaluate(() => document.getElementById('files').focus());
+            const reached = [await focused()];
+            while (reached.at(-1) !== last && reached.length < 40) {
+                await engine.press('Tab');
+                reached.push(await focused());
+            }
+            return reached;
+        };
+        const reached = await tabFromStart('chord.vb summary');
+        const wanted = ['#files', '#folder', '#program', '#rate-switch', '#clear', '#download-all',
+            'broken.str download', 'broken.str summary', 'chord.vb download', 'chord.vb summary'];
+        const order = wanted.map((name) => reached.indexOf(name));
+        assert.ok(order.every((at, i) => at >= 0 && (i === 0 || at > order[i - 1])), `reached: ${reached.join(', ')}`);
+        await engine.press('Enter');
+        assert.ok(await engine.evaluate(() => document.querySelector('[data-path="chord.vb"] details').open));
+        assert.equal((await tabFromStart('#download-all')).at(-1), '#download-all');
+        await engine.press('Enter');
+        await engine.evaluate(() => window.until(() => document.activeElement.id === 'download-zip'));
+        await clearList();
+    }],
+
     ['is accessible, empty and with a finished batch', {}, async () => {
         const axe = fs.readFileSync(path.join(env.WEB_MODULES, 'axe-core', 'axe.min.js'), 'utf8');
         const violations = async () => {
