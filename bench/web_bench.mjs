@@ -1,19 +1,19 @@
 // The page against the native program: a raw stream of random valid blocks
 // (256 MiB unless MEBIBYTES says otherwise), converted in alternating pairs
-// by blockrip and by the page in headless Chromium and Firefox, everything
-// on /dev/shm (the browsers' profiles too, where the page keeps its WAV
-// files). Prints the medians, the ratios and the module's memory.
-//   bench/web.sh [MiB] [pairs], which sets SITE_DIR, BLOCKRIP, CHROMIUM, FIREFOX
-//   and MODULES (the npm packages of the web build) for it.
+// by blockrip and by the page in Chromium, Firefox and WebKitGTK (ENGINES),
+// driven as the browser tests drive them, everything on /dev/shm (TMPDIR
+// there puts the browsers' profiles, where the page keeps its WAV files).
+// Prints the medians, the ratios and the module's memory.
+//   bench/web.sh [MiB] [pairs], which sets SITE_DIR, BLOCKRIP and what the
+//   engines need (see web/tests/engines.mjs) for it.
 import { spawnSync } from 'node:child_process';
 import { randomBytes } from 'node:crypto';
 import fs from 'node:fs';
 import http from 'node:http';
-import { createRequire } from 'node:module';
 import path from 'node:path';
+import { launch, removeProfiles } from '../web/tests/engines.mjs';
 
 const env = process.env;
-const puppeteer = createRequire(path.join(env.MODULES, 'index.js'))('puppeteer-core');
 const mebibytes = Number(env.MEBIBYTES ?? 256);
 const pairs = Number(env.PAIRS ?? 5);
 const work = fs.mkdtempSync('/dev/shm/rippers-web-bench-');
@@ -56,20 +56,23 @@ function nativeSeconds(file) {
     return seconds;
 }
 
-async function pageSeconds(page, file) {
+async function pageSeconds(engine, file) {
     // Every run starts with nothing kept.
-    await page.evaluate(() => document.getElementById('clear').click());
-    const before = await page.$$eval('.result', (rows) => rows.length);
-    const input = await page.$('#files');
+    await engine.evaluate(() => document.getElementById('clear').click());
     const started = process.hrtime.bigint();
-    await input.uploadFile(file);
-    await page.waitForFunction((n) => document.querySelectorAll('.result')[n]?.dataset.status !== undefined,
-        { polling: 20, timeout: 600000 }, before);
+    await engine.upload('#files', [file]);
+    const row = await engine.evaluate(() => new Promise((resolve) => {
+        const look = () => {
+            const result = document.querySelector('.result');
+            if (result?.dataset.status === undefined) {
+                setTimeout(look, 20);
+            } else {
+                resolve({ status: result.dataset.status, memory: Number(result.dataset.memory) });
+            }
+        };
+        look();
+    }));
     const seconds = Number(process.hrtime.bigint() - started) / 1e9;
-    const row = await page.evaluate((n) => {
-        const result = document.querySelectorAll('.result')[n];
-        return { status: result.dataset.status, memory: Number(result.dataset.memory) };
-    }, before);
     if (row.status !== '0') {
         throw new Error(`the page: status ${row.status}`);
     }
@@ -80,21 +83,17 @@ const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.l
 
 const file = makeInput();
 const server = await serveSite();
-const engines = [
-    ['chromium', { browser: 'chrome', executablePath: env.CHROMIUM, args: ['--no-sandbox', '--headless=new',
-        '--disable-gpu', '--disable-dev-shm-usage', '--disable-background-networking', '--disable-component-update',
-        '--disable-sync', '--no-first-run'] }],
-    ['firefox', { browser: 'firefox', executablePath: env.FIREFOX }],
-].filter(([name]) => (env.ENGINES ?? 'chromium,firefox').split(',').includes(name));
+const engines = (env.ENGINES ?? 'chromium,firefox,webkit').split(',');
 console.log(`${mebibytes} MiB of random valid blocks, ${pairs} alternating pairs, on /dev/shm`);
 console.log('engine      native s    page s   ratio   module memory');
 try {
-    for (const [name, options] of engines) {
-        const profile = fs.mkdtempSync(path.join(work, `${name}-profile-`));
-        const browser = await puppeteer.launch({ ...options, headless: true, userDataDir: profile });
-        const page = await browser.newPage();
-        await page.goto(`http://127.0.0.1:${server.address().port}/index.html`, { waitUntil: 'load' });
-        await page.waitForFunction(() => document.documentElement.dataset.ready === 'true');
+    for (const name of engines) {
+        const engine = await launch(name);
+        await engine.open(`http://127.0.0.1:${server.address().port}/index.html`);
+        await engine.evaluate(() => new Promise((resolve) => {
+            const look = () => (document.documentElement.dataset.ready === 'true' ? resolve() : setTimeout(look, 20));
+            look();
+        }));
         const native = [];
         const inPage = [];
         const ratios = [];
@@ -107,7 +106,7 @@ try {
                 if (turn === 'native') {
                     theirs = nativeSeconds(file);
                 } else {
-                    const run = await pageSeconds(page, file);
+                    const run = await pageSeconds(engine, file);
                     own = run.seconds;
                     memories.add(run.memory);
                 }
@@ -118,9 +117,10 @@ try {
         }
         console.log(`${name.padEnd(10)} ${median(native).toFixed(2).padStart(9)} ${median(inPage).toFixed(2).padStart(9)}` +
             ` ${median(ratios).toFixed(2).padStart(7)}   ${[...memories].map((m) => `${m / 1048576} MiB`).join(', ')}`);
-        await browser.close();
+        await engine.close();
     }
 } finally {
     server.close();
+    removeProfiles();
     fs.rmSync(work, { recursive: true, force: true });
 }
