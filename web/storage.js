@@ -16,7 +16,8 @@ function holdForever(name) {
 }
 
 // A file that a stopped worker held can be removed only once the browser has
-// let go of it, a moment after the worker ends.
+// let go of it, a moment after the worker ends. One still held after some
+// seconds goes with the page's folder, which the next page clears.
 async function removeFile(folder, fileName) {
     for (let attempt = 1; attempt <= 20; ++attempt) {
         try {
