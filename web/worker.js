@@ -35,15 +35,14 @@ function fileReader(file) {
     };
 }
 
-// The WAV file, kept by a worker of its own (writer.js) while the module goes
-// on decoding: in the origin-private file system where the page has a folder
-// there, otherwise in Blobs. The samples collect in pieces of 4 MiB, two of
-// them: one is filled while the writer stores the other, and it comes back
-// with the answer.
-async function keptOutput(writerUrl, folderName, fileName) {
-    if (typeof Worker !== 'function') {
-        throw new Error('This browser cannot start a worker from a worker, which the page needs to keep the WAV file.');
-    }
+// The WAV file in the origin-private file system, written in place by a
+// worker of its own (writer.js) while the module goes on decoding. The samples
+// collect in pieces of 4 MiB, two of them: one is filled while the writer
+// writes the other, and it comes back with the answer.
+async function fileSystemOutput(writerUrl, folderName, fileName) {
+    const root = await navigator.storage.getDirectory();
+    const folder = await root.getDirectoryHandle(folderName, { create: true });
+    const handle = await folder.getFileHandle(fileName, { create: true });
     const writer = new Worker(writerUrl, { type: 'module', name: `${fileName} (writer)` });
     const waiting = []; // one per request, in order, as the writer answers
     let lost = false;
@@ -82,7 +81,6 @@ async function keptOutput(writerUrl, folderName, fileName) {
     let used = 0;
     let sent = 0;
     let refused = false;
-    let wav = null;
     let discarded = null;
     const send = () => {
         const buffer = piece.buffer;
@@ -134,9 +132,7 @@ async function keptOutput(writerUrl, folderName, fileName) {
         },
         async close() {
             await drain();
-            const answer = await ask({ type: 'close' });
-            wav = answer.file ?? null;
-            return answer.ok && !refused;
+            return (await ask({ type: 'close' })).ok && !refused;
         },
         discard() {
             discarded = ask({ type: 'discard' });
@@ -145,9 +141,58 @@ async function keptOutput(writerUrl, folderName, fileName) {
         async result() {
             await discarded;
             writer.terminate();
-            return discarded === null ? wav : null;
+            return discarded === null ? handle.getFile() : null;
         },
     };
+}
+
+// The WAV file in Blobs, which the browser may keep on disk: the header stays
+// here to be patched at the end.
+function blobOutput() {
+    let head = null;
+    let parts = [];
+    let partBytes = 0;
+    const blobs = [];
+    let length = 0;
+    let wav = null;
+    return {
+        write(bytes) {
+            if (head === null) {
+                head = bytes.slice();
+            } else {
+                parts.push(bytes.slice());
+                partBytes += bytes.length;
+                if (partBytes >= 16 * mebibyte) {
+                    blobs.push(new Blob(parts));
+                    parts = [];
+                    partBytes = 0;
+                }
+            }
+            length += bytes.length;
+            return true;
+        },
+        patch(offset, bytes) {
+            if (head === null || offset + bytes.length > head.length) {
+                return false;
+            }
+            head.set(bytes, offset);
+            return true;
+        },
+        length: () => length,
+        close() {
+            wav = new Blob([head ?? new Uint8Array(0), ...blobs, ...parts], { type: 'audio/wav' });
+            return true;
+        },
+        discard() {
+            wav = null;
+        },
+        result: async () => wav,
+    };
+}
+
+function canWriteInPlace() {
+    return typeof navigator.storage?.getDirectory === 'function' && typeof FileSystemSyncAccessHandle === 'function' &&
+        typeof Worker === 'function';
 }
 
 // The module, instantiated from what the page compiled; a failure to do so
@@ -224,7 +269,7 @@ async function convert({ module, writerUrl, file, chosenProgram, rateSwitch, sto
     const rate = rippers.ccall('program_rate', 'number', ['number', 'number'], [useBlockrip, rateSwitch ? 1 : 0]);
     self.postMessage({ type: 'program', program, rate, detected: chosenProgram === 'auto' });
 
-    output = await keptOutput(writerUrl, storage, outputName);
+    output = storage !== null && canWriteInPlace() ? await fileSystemOutput(writerUrl, storage, outputName) : blobOutput();
     // Named as a user would type it in a shell, so that it is not an option.
     const path = file.name.startsWith('-') ? `./${file.name}` : file.name;
     const status = await rippers.ccall('convert_file', 'number', ['number', 'number', 'string', 'number'],
