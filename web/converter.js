@@ -25,7 +25,7 @@ async function siteText(name) {
 
 // Starts one conversion. `report` gets the worker's messages as they come;
 // `ended` settles on the last one: 'done', 'failed', or 'cancelled'.
-function start({ workerUrl, writerUrl, module }, request, report) {
+function start(workerUrl, module, request, report) {
     let worker = null;
     let finish;
     const ended = new Promise((resolve) => {
@@ -54,15 +54,13 @@ function start({ workerUrl, writerUrl, module }, request, report) {
         fail(`The conversion failed in the browser: ${event.message || 'its worker could not start'}`);
     };
     worker.onmessageerror = () => fail('The conversion failed in the browser: a message from its worker was lost');
-    worker.postMessage({ module, writerUrl, ...request });
+    worker.postMessage({ module, ...request });
     return { ended, cancel: () => finish({ type: 'cancelled' }) };
 }
 
 // Resolves to the converter, or rejects with why it cannot be loaded.
 export async function loadConverter() {
-    const [module, glue, workerCode, writerCode] = await Promise.all([compileModule(), siteText('rippers.js'),
-        siteText('worker.js'), siteText('writer.js')]);
-    const script = (...parts) => URL.createObjectURL(new Blob(parts, { type: 'text/javascript' }));
-    const parts = { workerUrl: script(glue, '\n', workerCode), writerUrl: script(writerCode), module };
-    return { start: (request, report) => start(parts, request, report) };
+    const [module, glue, workerCode] = await Promise.all([compileModule(), siteText('rippers.js'), siteText('worker.js')]);
+    const workerUrl = URL.createObjectURL(new Blob([glue, '\n', workerCode], { type: 'text/javascript' }));
+    return { start: (request, report) => start(workerUrl, module, request, report) };
 }

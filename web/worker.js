@@ -35,113 +35,49 @@ function fileReader(file) {
     };
 }
 
-// The WAV file in the origin-private file system, written in place by a
-// worker of its own (writer.js) while the module goes on decoding. The samples
-// collect in pieces of 4 MiB, two of them: one is filled while the writer
-// writes the other, and it comes back with the answer.
-async function fileSystemOutput(writerUrl, folderName, fileName) {
+// The WAV file in the origin-private file system, written in place from the
+// module's memory.
+async function fileSystemOutput(folderName, fileName) {
     const root = await navigator.storage.getDirectory();
     const folder = await root.getDirectoryHandle(folderName, { create: true });
     const handle = await folder.getFileHandle(fileName, { create: true });
-    const writer = new Worker(writerUrl, { type: 'module', name: `${fileName} (writer)` });
-    const waiting = []; // one per request, in order, as the writer answers
-    let lost = false;
-    const ask = (request, transfer = []) => new Promise((answered) => {
-        if (lost) {
-            answered({ ok: false });
-            return;
+    const access = await handle.createSyncAccessHandle();
+    access.truncate(0);
+    let length = 0;
+    let discarded = false;
+    // A write the browser refuses (the storage is full, say) is a failed
+    // write to the run, which says so and discards the file.
+    const refused = (write) => {
+        try {
+            return write();
+        } catch {
+            return false;
         }
-        waiting.push(answered);
-        writer.postMessage(request, transfer);
-    });
-    // A writer that stops or cannot start answers every request as refused,
-    // so no write waits for good.
-    const loseWriter = () => {
-        lost = true;
-        for (const answered of waiting.splice(0)) {
-            answered({ ok: false });
-        }
-    };
-    writer.onmessage = ({ data }) => waiting.shift()?.(data);
-    writer.onerror = (event) => {
-        event.preventDefault();
-        loseWriter();
-    };
-    writer.onmessageerror = loseWriter;
-    const opened = await ask({ type: 'open', folderName, fileName });
-    if (!opened.ok) {
-        writer.terminate();
-        throw new Error(`The WAV file cannot be kept: ${opened.message ?? 'its writer could not start'}.`);
-    }
-
-    const pieceBytes = 4 * mebibyte;
-    const free = [new ArrayBuffer(pieceBytes), new ArrayBuffer(pieceBytes)];
-    const writing = [];
-    let piece = null;
-    let used = 0;
-    let sent = 0;
-    let refused = false;
-    let discarded = null;
-    const send = () => {
-        const buffer = piece.buffer;
-        writing.push(ask({ type: 'write', buffer, length: used, at: sent }, [buffer]).then((answer) => {
-            refused ||= !answer.ok;
-            if (answer.buffer) {
-                free.push(answer.buffer);
-            }
-        }));
-        sent += used;
-        piece = null;
-        used = 0;
-    };
-    const drain = async () => {
-        if (piece !== null && used > 0) {
-            send();
-        }
-        await Promise.all(writing.splice(0));
     };
     return {
-        async write(bytes) {
-            let from = 0;
-            while (from < bytes.length && !refused) {
-                if (piece === null) {
-                    if (free.length === 0) {
-                        await writing.shift();
-                        continue;
-                    }
-                    piece = new Uint8Array(free.pop());
-                }
-                const take = Math.min(bytes.length - from, piece.length - used);
-                piece.set(bytes.subarray(from, from + take), used);
-                used += take;
-                from += take;
-                if (used === piece.length) {
-                    send();
-                }
-            }
-            return !refused;
-        },
-        async patch(offset, bytes) {
-            await drain();
-            return !refused && offset + bytes.length <= sent && (await ask({ type: 'patch', offset, bytes: bytes.slice() })).ok;
-        },
-        async length() {
-            await drain();
-            const answer = await ask({ type: 'size' });
-            return answer.ok ? answer.size : -1;
-        },
-        async close() {
-            await drain();
-            return (await ask({ type: 'close' })).ok && !refused;
-        },
+        write: (bytes) => refused(() => {
+            const written = access.write(bytes, { at: length });
+            length += written;
+            return written === bytes.length;
+        }),
+        patch: (offset, bytes) => refused(() => offset + bytes.length <= length &&
+            access.write(bytes, { at: offset }) === bytes.length),
+        length: () => access.getSize(),
+        close: () => refused(() => {
+            access.flush();
+            access.close();
+            return true;
+        }),
         discard() {
-            discarded = ask({ type: 'discard' });
+            refused(() => access.close());
+            discarded = true;
         },
-        // The page removes a discarded file, as it does what a cancel left.
         async result() {
-            await discarded;
-            writer.terminate();
-            return discarded === null ? handle.getFile() : null;
+            if (discarded) {
+                await folder.removeEntry(fileName);
+                return null;
+            }
+            return handle.getFile();
         },
     };
 }
@@ -191,8 +127,7 @@ function blobOutput() {
 }
 
 function canWriteInPlace() {
-    return typeof navigator.storage?.getDirectory === 'function' && typeof FileSystemSyncAccessHandle === 'function' &&
-        typeof Worker === 'function';
+    return typeof navigator.storage?.getDirectory === 'function' && typeof FileSystemSyncAccessHandle === 'function';
 }
 
 // The module, instantiated from what the page compiled; a failure to do so
@@ -221,7 +156,7 @@ function outline(rippers) {
     return { low: samples('outline_low'), high: samples('outline_high') };
 }
 
-async function convert({ module, writerUrl, file, chosenProgram, rateSwitch, storage, outputName }) {
+async function convert({ module, file, chosenProgram, rateSwitch, storage, outputName }) {
     const read = fileReader(file);
     let readError = null;
     const decoder = new TextDecoder();
@@ -269,7 +204,7 @@ async function convert({ module, writerUrl, file, chosenProgram, rateSwitch, sto
     const rate = rippers.ccall('program_rate', 'number', ['number', 'number'], [useBlockrip, rateSwitch ? 1 : 0]);
     self.postMessage({ type: 'program', program, rate, detected: chosenProgram === 'auto' });
 
-    output = storage !== null && canWriteInPlace() ? await fileSystemOutput(writerUrl, storage, outputName) : blobOutput();
+    output = storage !== null && canWriteInPlace() ? await fileSystemOutput(storage, outputName) : blobOutput();
     // Named as a user would type it in a shell, so that it is not an option.
     const path = file.name.startsWith('-') ? `./${file.name}` : file.name;
     const status = await rippers.ccall('convert_file', 'number', ['number', 'number', 'string', 'number'],
