@@ -23,44 +23,62 @@ async function siteText(name) {
     return response.text();
 }
 
-// Starts one conversion. `report` gets the worker's messages as they come;
-// `ended` settles on the last one: 'done', 'failed', or 'cancelled'.
-function start(workerUrl, module, request, report) {
-    let worker = null;
+// Starts one conversion: a worker that decodes and one that keeps the WAV
+// file, whose requests and answers this passes on. `report` gets the
+// conversion's messages as they come; `ended` settles on the last one:
+// 'done', 'failed', or 'cancelled'.
+function start({ workerUrl, writerUrl, module }, request, report) {
+    const workers = [];
     let finish;
     const ended = new Promise((resolve) => {
         finish = (message) => {
-            worker?.terminate();
-            worker = null;
+            for (const worker of workers.splice(0)) {
+                worker.terminate();
+            }
             resolve(message);
         };
     });
     const fail = (message) => finish({ type: 'failed', message });
+    let worker;
+    let writer;
     try {
         worker = new Worker(workerUrl, { type: 'module', name: request.file.name });
+        workers.push(worker);
+        writer = new Worker(writerUrl, { name: `${request.file.name} (writer)` });
+        workers.push(writer);
     } catch (error) {
         fail(`The conversion could not start: ${error.message}`);
         return { ended, cancel: () => {} };
     }
+    const buffers = (message) => (message.buffer ? [message.buffer] : []);
     worker.onmessage = ({ data }) => {
-        if (data.type === 'done' || data.type === 'failed') {
+        if (data.type === 'store') {
+            writer.postMessage(data.request, buffers(data.request));
+        } else if (data.type === 'done' || data.type === 'failed') {
             finish(data);
         } else {
             report(data);
         }
     };
-    worker.onerror = (event) => {
+    writer.onmessage = ({ data }) => worker.postMessage({ type: 'stored', answer: data }, buffers(data));
+    const stopped = (event) => {
         event.preventDefault();
         fail(`The conversion failed in the browser: ${event.message || 'its worker could not start'}`);
     };
-    worker.onmessageerror = () => fail('The conversion failed in the browser: a message from its worker was lost');
+    const lost = () => fail('The conversion failed in the browser: a message from its worker was lost');
+    for (const each of workers) {
+        each.onerror = stopped;
+        each.onmessageerror = lost;
+    }
     worker.postMessage({ module, ...request });
     return { ended, cancel: () => finish({ type: 'cancelled' }) };
 }
 
 // Resolves to the converter, or rejects with why it cannot be loaded.
 export async function loadConverter() {
-    const [module, glue, workerCode] = await Promise.all([compileModule(), siteText('rippers.js'), siteText('worker.js')]);
-    const workerUrl = URL.createObjectURL(new Blob([glue, '\n', workerCode], { type: 'text/javascript' }));
-    return { start: (request, report) => start(workerUrl, module, request, report) };
+    const [module, glue, workerCode, writerCode] = await Promise.all([compileModule(), siteText('rippers.js'),
+        siteText('worker.js'), siteText('writer.js')]);
+    const script = (...parts) => URL.createObjectURL(new Blob(parts, { type: 'text/javascript' }));
+    const parts = { workerUrl: script(glue, '\n', workerCode), writerUrl: script(writerCode), module };
+    return { start: (request, report) => start(parts, request, report) };
 }

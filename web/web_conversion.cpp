@@ -15,10 +15,10 @@
 #include <cstring>
 #include <vector>
 
-// The worker's side, set up as Module.host before each conversion. Reads
-// wait for the file without blocking the worker (the module is built with
-// Asyncify for that), so that the browser reads the next piece while this
-// one is decoded.
+// The worker's side, set up as Module.host before each conversion. Reads and
+// writes wait without blocking the worker (the module is built with Asyncify
+// for that), so that the browser reads the next piece and writes the last
+// while this one is decoded.
 // clang-format off
 EM_ASYNC_JS(int, host_read, (double offset, std::uint8_t* into, int capacity), {
     const piece = await Module.host.read(offset, capacity);
@@ -28,17 +28,17 @@ EM_ASYNC_JS(int, host_read, (double offset, std::uint8_t* into, int capacity), {
     HEAPU8.set(piece, into);
     return piece.length;
 });
-EM_JS(int, host_write, (const std::uint8_t* bytes, int length), {
-    return Module.host.write(HEAPU8.subarray(bytes, bytes + length)) ? 1 : 0;
+EM_ASYNC_JS(int, host_write, (const std::uint8_t* bytes, int length), {
+    return await Module.host.write(HEAPU8.subarray(bytes, bytes + length)) ? 1 : 0;
 });
-EM_JS(int, host_patch, (double offset, const std::uint8_t* bytes, int length), {
-    return Module.host.patch(offset, HEAPU8.subarray(bytes, bytes + length)) ? 1 : 0;
+EM_ASYNC_JS(int, host_patch, (double offset, const std::uint8_t* bytes, int length), {
+    return await Module.host.patch(offset, HEAPU8.subarray(bytes, bytes + length)) ? 1 : 0;
 });
-EM_JS(double, host_output_length, (), {
-    return Module.host.outputLength();
+EM_ASYNC_JS(double, host_output_length, (), {
+    return await Module.host.outputLength();
 });
-EM_JS(int, host_close_output, (), {
-    return Module.host.closeOutput() ? 1 : 0;
+EM_ASYNC_JS(int, host_close_output, (), {
+    return await Module.host.closeOutput() ? 1 : 0;
 });
 EM_JS(void, host_discard_output, (), {
     Module.host.discardOutput();
@@ -162,7 +162,11 @@ public:
 
     io_status query_position(std::uint64_t& position) override
     {
-        position = static_cast<std::uint64_t>(host_output_length());
+        const double length = host_output_length();
+        if (!(length >= 0)) {
+            return io_status::failed;
+        }
+        position = static_cast<std::uint64_t>(length);
         return io_status::ok;
     }
 

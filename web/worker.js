@@ -35,99 +35,95 @@ function fileReader(file) {
     };
 }
 
-// The WAV file in the origin-private file system, written in place from the
-// module's memory.
-async function fileSystemOutput(folderName, fileName) {
-    const root = await navigator.storage.getDirectory();
-    const folder = await root.getDirectoryHandle(folderName, { create: true });
-    const handle = await folder.getFileHandle(fileName, { create: true });
-    const access = await handle.createSyncAccessHandle();
-    access.truncate(0);
-    let length = 0;
-    let discarded = false;
-    // A write the browser refuses (the storage is full, say) is a failed
-    // write to the run, which says so and discards the file.
-    const refused = (write) => {
-        try {
-            return write();
-        } catch {
-            return false;
-        }
-    };
-    return {
-        write: (bytes) => refused(() => {
-            const written = access.write(bytes, { at: length });
-            length += written;
-            return written === bytes.length;
-        }),
-        patch: (offset, bytes) => refused(() => offset + bytes.length <= length &&
-            access.write(bytes, { at: offset }) === bytes.length),
-        length: () => access.getSize(),
-        close: () => refused(() => {
-            access.flush();
-            access.close();
-            return true;
-        }),
-        discard() {
-            refused(() => access.close());
-            discarded = true;
-        },
-        async result() {
-            if (discarded) {
-                await folder.removeEntry(fileName);
-                return null;
-            }
-            return handle.getFile();
-        },
-    };
-}
+// The WAV file, kept by a worker of its own (writer.js) while the module goes
+// on decoding: in the origin-private file system where the page has a folder
+// there, otherwise in Blobs. The samples collect in pieces of 4 MiB, two of
+// them: one is filled while the writer stores the other, and it comes back
+// with the answer.
+async function keptOutput(folderName, fileName) {
+    const waiting = []; // one per request, in order, as the writer answers
+    const ask = (request, transfer = []) => new Promise((answered) => {
+        waiting.push(answered);
+        self.postMessage({ type: 'store', request }, transfer);
+    });
+    writerAnswered = (answer) => waiting.shift()?.(answer);
+    const opened = await ask({ type: 'open', folderName, fileName });
+    if (!opened.ok) {
+        throw new Error(`The WAV file cannot be kept: ${opened.message ?? 'its writer could not start'}.`);
+    }
 
-// The WAV file in Blobs, which the browser may keep on disk: the header stays
-// here to be patched at the end.
-function blobOutput() {
-    let head = null;
-    let parts = [];
-    let partBytes = 0;
-    const blobs = [];
-    let length = 0;
+    const pieceBytes = 4 * mebibyte;
+    const free = [new ArrayBuffer(pieceBytes), new ArrayBuffer(pieceBytes)];
+    const writing = [];
+    let piece = null;
+    let used = 0;
+    let sent = 0;
+    let refused = false;
     let wav = null;
+    let discarded = null;
+    const send = () => {
+        const buffer = piece.buffer;
+        writing.push(ask({ type: 'write', buffer, length: used, at: sent }, [buffer]).then((answer) => {
+            refused ||= !answer.ok;
+            if (answer.buffer) {
+                free.push(answer.buffer);
+            }
+        }));
+        sent += used;
+        piece = null;
+        used = 0;
+    };
+    const drain = async () => {
+        if (piece !== null && used > 0) {
+            send();
+        }
+        await Promise.all(writing.splice(0));
+    };
     return {
-        write(bytes) {
-            if (head === null) {
-                head = bytes.slice();
-            } else {
-                parts.push(bytes.slice());
-                partBytes += bytes.length;
-                if (partBytes >= 16 * mebibyte) {
-                    blobs.push(new Blob(parts));
-                    parts = [];
-                    partBytes = 0;
+        async write(bytes) {
+            let from = 0;
+            while (from < bytes.length && !refused) {
+                if (piece === null) {
+                    if (free.length === 0) {
+                        await writing.shift();
+                        continue;
+                    }
+                    piece = new Uint8Array(free.pop());
+                }
+                const take = Math.min(bytes.length - from, piece.length - used);
+                piece.set(bytes.subarray(from, from + take), used);
+                used += take;
+                from += take;
+                if (used === piece.length) {
+                    send();
                 }
             }
-            length += bytes.length;
-            return true;
+            return !refused;
         },
-        patch(offset, bytes) {
-            if (head === null || offset + bytes.length > head.length) {
-                return false;
-            }
-            head.set(bytes, offset);
-            return true;
+        async patch(offset, bytes) {
+            await drain();
+            return !refused && offset + bytes.length <= sent && (await ask({ type: 'patch', offset, bytes: bytes.slice() })).ok;
         },
-        length: () => length,
-        close() {
-            wav = new Blob([head ?? new Uint8Array(0), ...blobs, ...parts], { type: 'audio/wav' });
-            return true;
+        async length() {
+            await drain();
+            const answer = await ask({ type: 'size' });
+            return answer.ok ? answer.size : -1;
+        },
+        async close() {
+            await drain();
+            const answer = await ask({ type: 'close' });
+            wav = answer.file ?? null;
+            return answer.ok && !refused;
         },
         discard() {
-            wav = null;
+            discarded = ask({ type: 'discard' });
         },
-        result: async () => wav,
+        // The page removes a discarded file, as it does what a cancel left.
+        async result() {
+            await discarded;
+            return discarded === null ? wav : null;
+        },
     };
-}
-
-function canWriteInPlace() {
-    return typeof navigator.storage?.getDirectory === 'function' && typeof FileSystemSyncAccessHandle === 'function';
 }
 
 // The module, instantiated from what the page compiled; a failure to do so
@@ -204,7 +200,7 @@ async function convert({ module, file, chosenProgram, rateSwitch, storage, outpu
     const rate = rippers.ccall('program_rate', 'number', ['number', 'number'], [useBlockrip, rateSwitch ? 1 : 0]);
     self.postMessage({ type: 'program', program, rate, detected: chosenProgram === 'auto' });
 
-    output = storage !== null && canWriteInPlace() ? await fileSystemOutput(storage, outputName) : blobOutput();
+    output = await keptOutput(storage, outputName);
     // Named as a user would type it in a shell, so that it is not an option.
     const path = file.name.startsWith('-') ? `./${file.name}` : file.name;
     const status = await rippers.ccall('convert_file', 'number', ['number', 'number', 'string', 'number'],
@@ -213,8 +209,17 @@ async function convert({ module, file, chosenProgram, rateSwitch, storage, outpu
     self.postMessage({ type: 'done', status, wav, rate, waveform: outline(rippers), memory: rippers.HEAPU8.length });
 }
 
+// The writer is started by the page beside this worker, and its requests and
+// answers go through the page: in Firefox a channel straight between the two
+// workers made the conversion take more than twice as long.
+let writerAnswered = null;
+
 // Whatever goes wrong outside the run ends the conversion with a message.
 self.onmessage = ({ data }) => {
+    if (data.type === 'stored') {
+        writerAnswered(data.answer);
+        return;
+    }
     convert(data).catch((error) => {
         const message = error instanceof RangeError || /memory/i.test(String(error))
             ? `The browser ran out of memory: ${error.message}`
