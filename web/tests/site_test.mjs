@@ -293,6 +293,24 @@ const cases = [
         await clearList();
     }],
 
+    ['a writer that stops fails its file alone', {}, async () => {
+        await engine.evaluate(() => {
+            const Started = window.Worker;
+            let broken = false;
+            window.Worker = class extends Started {
+                constructor(url, options) {
+                    const breaks = !broken && options?.name?.endsWith('(writer)');
+                    broken ||= breaks;
+                    super(breaks ? URL.createObjectURL(new Blob(['throw new Error("stopped")'])) : url, options);
+                }
+            };
+        });
+        const rows = await choose([writeFile('a-first.vb', noise), writeFile('b-next.vb', noise)], { program: 'blockrip' });
+        assert.deepEqual(rows.map((row) => row.status), ['failed', '0']);
+        assert.match(rows[0].meaning, /The conversion failed in the browser: .*stopped/);
+        await clearList();
+    }],
+
     ['cancels one file or all, and clears the list', {}, async () => {
         const large = blocksFile('large.vb', 64);
         const rows = await choose([large, large, large], {
