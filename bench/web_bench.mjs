@@ -79,6 +79,11 @@ async function pageSeconds(engine, file) {
     return { seconds, memory: row.memory };
 }
 
+// A browser goes on working for a moment after a conversion (it collects its
+// garbage, keeps its storage); on two cores that slowed a blockrip run just
+// after it by up to 2x. Each run starts after a pause.
+const settle = () => new Promise((resolve) => setTimeout(resolve, 2000));
+
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 
 const file = makeInput();
@@ -103,6 +108,7 @@ try {
             let own = 0;
             let theirs = 0;
             for (const turn of turns) {
+                await settle();
                 if (turn === 'native') {
                     theirs = nativeSeconds(file);
                 } else {
