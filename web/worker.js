@@ -5,7 +5,8 @@
 // module, so a conversion fetches nothing.
 //
 // Messages to the page: {type: 'program'}, {type: 'print'} and
-// {type: 'progress'} while it runs, then one of {type: 'done'}, with the
+// {type: 'progress'} while it runs, and {type: 'store'} for the writer, whose
+// answers come back as {type: 'stored'}; then one of {type: 'done'}, with the
 // program's exit status, and {type: 'failed'}, when something in the browser
 // stopped it outside the run.
 

@@ -1,6 +1,7 @@
 // Keeps one WAV file for the worker that converts it, so that the browser
 // stores one piece while the module decodes the next: writing to the
-// browser's storage holds up the thread that does it.
+// browser's storage holds up the thread that does it. The page starts it
+// beside that worker and passes their messages on.
 //
 // Requests are answered one at a time, in the order they came: {type:
 // 'open'}, then {type: 'write'} with a buffer that goes back with the answer,
