@@ -3,5 +3,5 @@
 
 int main(int argc, char** argv)
 {
-    return run_conversion(blockrip_profile, argc, argv);
+    return program_entry(blockrip_profile, argc, argv);
 }

@@ -3,5 +3,5 @@
 
 int main(int argc, char** argv)
 {
-    return run_conversion(cinerip_profile, argc, argv);
+    return program_entry(cinerip_profile, argc, argv);
 }

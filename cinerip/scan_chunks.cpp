@@ -46,16 +46,12 @@ std::optional<stage_outcome> decode_audio_payload(input_stream& input, std::int3
     const std::uint64_t blocks = (static_cast<std::uint64_t>(payload) + adpcm_block_bytes - 1) / adpcm_block_bytes;
     adpcm_block block{};
     for (std::uint64_t i = 0; i < blocks; ++i) {
-        switch (input.read(block.bytes)) {
-        case read_status::complete:
-            break;
-        case read_status::ended:
+        const read_status read = input.read(block.bytes);
+        if (read == read_status::ended) {
             messages.print("WARNING: file ends inside an audio chunk\r\n");
-            return stage_outcome::finished;
-        case read_status::failed:
-            return stage_outcome::read_failed;
-        case read_status::interrupted:
-            return stage_outcome::interrupted;
+        }
+        if (const std::optional<stage_outcome> stop = read_stop(read)) {
+            return *stop;
         }
         if (const std::optional<stage_outcome> stop = pass_block(block, state, output, messages)) {
             return stop;
@@ -72,15 +68,8 @@ stage_outcome scan_chunks(input_stream& input, wav_output& output, predictor_sta
     for (;;) {
         // A header cut short, in its tag or in its size, is the end of the
         // input like any other.
-        switch (input.read(header)) {
-        case read_status::complete:
-            break;
-        case read_status::ended:
-            return stage_outcome::finished;
-        case read_status::failed:
-            return stage_outcome::read_failed;
-        case read_status::interrupted:
-            return stage_outcome::interrupted;
+        if (const std::optional<stage_outcome> stop = read_stop(input.read(header))) {
+            return *stop;
         }
         const std::int32_t payload = payload_length(header);
         // A chunk with no payload is a header alone, whatever its tag: moving

@@ -11,7 +11,7 @@ struct run_settings {
 
 // Switch and option messages come out in argument order, before anything is
 // opened.
-run_settings read_command_line(const converter_profile& profile, std::span<const char* const> arguments,
+run_settings read_command_line(const converter_profile& profile, std::span<const std::string> arguments,
                                console& messages)
 {
     run_settings settings{profile.default_rate, std::nullopt};
@@ -54,19 +54,6 @@ void report_stop(stage_outcome stopped, const open_files& files, console& messag
     }
 }
 
-// The header, then the program's stage over the whole input.
-stage_outcome run_stage(const converter_profile& profile, sample_rate rate, byte_source& input_file,
-                        wav_output& output, console& messages)
-{
-    if (write_wav_header(output, rate) != io_status::ok) {
-        return stage_outcome::write_failed;
-    }
-    messages.print("Decompressing...\r\n");
-    predictor_state state{0, 0};
-    input_stream input{input_file};
-    return profile.input_stage(input, output, state, messages);
-}
-
 // A stop on the input, at the size limit or by the user still leaves a valid
 // file for what was decoded; a failed write leaves nothing worth keeping.
 // True when the output is kept, finished and closed.
@@ -95,7 +82,7 @@ conversion_end convert_and_close(const converter_profile& profile, sample_rate r
 {
     const interrupt_watch watch{stop_requests};
     wav_output output{files.output};
-    const stage_outcome stopped = run_stage(profile, rate, files.input, output, messages);
+    const stage_outcome stopped = run_stage(profile.input_stage, rate, files.input, output, messages);
     report_stop(stopped, files, messages);
     const bool output_kept = finish_or_discard(stopped, output, files, messages);
     const bool input_closed = files.input.close() == io_status::ok;
@@ -126,7 +113,19 @@ run_outcome settle_outcome(const conversion_end& end, bool interrupt_received, c
 
 } // namespace
 
-run_outcome run_conversion(const converter_profile& profile, std::span<const char* const> arguments,
+stage_outcome run_stage(input_stage_routine stage, sample_rate rate, byte_source& input_file, wav_output& output,
+                        console& messages)
+{
+    if (write_wav_header(output, rate) != io_status::ok) {
+        return stage_outcome::write_failed;
+    }
+    messages.print("Decompressing...\r\n");
+    predictor_state state{0, 0};
+    input_stream input{input_file};
+    return stage(input, output, state, messages);
+}
+
+run_outcome run_conversion(const converter_profile& profile, std::span<const std::string> arguments,
                            console& messages, file_system& files, interrupts& stop_requests)
 {
     messages.print(profile.banner);

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 // How an input stage ended: at the end of its input, or stopped early.
@@ -53,6 +54,23 @@ enum class run_outcome { done, usage_shown, input_not_opened, output_not_created
     return 4;
 }
 
+// What a read that did not complete means for a stage: the end of its input
+// finishes it, a failure or an interrupt stops it. Empty for a complete read.
+[[nodiscard]] constexpr std::optional<stage_outcome> read_stop(read_status status)
+{
+    switch (status) {
+    case read_status::complete:
+        return std::nullopt;
+    case read_status::ended:
+        return stage_outcome::finished;
+    case read_status::failed:
+        return stage_outcome::read_failed;
+    case read_status::interrupted:
+        return stage_outcome::interrupted;
+    }
+    return stage_outcome::read_failed;
+}
+
 // One block through the decoder into the WAV data. Empty while the stage may
 // go on; otherwise the outcome that stops it.
 [[nodiscard]] inline std::optional<stage_outcome> pass_block(const adpcm_block& block, predictor_state& state,
@@ -71,9 +89,15 @@ enum class run_outcome { done, usage_shown, input_not_opened, output_not_created
     return stage_outcome::write_failed;
 }
 
+// The conversion proper, between opening the files and finishing the WAV
+// file: the header, "Decompressing...", then `stage` over the whole input
+// from a zeroed predictor state.
+[[nodiscard]] stage_outcome run_stage(input_stage_routine stage, sample_rate rate, byte_source& input_file,
+                                      wav_output& output, console& messages);
+
 // A whole run of a program: `arguments` is the process's argument vector, the
 // program's own name first. Messages, files and interrupts come from whatever
 // the run is in: the system for the programs, memory for tests and fuzz
 // targets, the browser for the page.
-[[nodiscard]] run_outcome run_conversion(const converter_profile& profile, std::span<const char* const> arguments,
+[[nodiscard]] run_outcome run_conversion(const converter_profile& profile, std::span<const std::string> arguments,
                                          console& messages, file_system& files, interrupts& stop_requests);

@@ -50,13 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     files.fetch_bytes = input.shape.fetch_bytes;
     files.fail_at = input.shape.fail_at;
 
-    std::vector<const char*> argv;
-    for (const std::string& argument : arguments) {
-        argv.push_back(argument.c_str());
-    }
     string_console messages;
     no_interrupts stop_requests;
-    const int status = exit_status(run_conversion(profile, argv, messages, files, stop_requests));
+    const int status = exit_status(run_conversion(profile, arguments, messages, files, stop_requests));
 
     // What the command line asks for, read independently.
     std::string input_path;

@@ -6,22 +6,17 @@
 #include <string>
 #include <vector>
 
-int run_conversion(const converter_profile& profile, int argc, const char* const* argv)
+int program_entry(const converter_profile& profile, int argc, const char* const* argv)
 {
     // Read first: whether the program has its console to itself is a fact
     // of how it was started.
     const console_start started = read_console_start();
     ignore_broken_pipes();
     const std::vector<std::string> arguments = command_line_arguments(argc, argv);
-    std::vector<const char*> argument_pointers;
-    argument_pointers.reserve(arguments.size());
-    for (const std::string& argument : arguments) {
-        argument_pointers.push_back(argument.c_str());
-    }
     stdout_console messages;
     disk_files files;
     system_interrupts stop_requests;
-    const run_outcome outcome = run_conversion(profile, argument_pointers, messages, files, stop_requests);
+    const run_outcome outcome = run_conversion(profile, arguments, messages, files, stop_requests);
     if (outcome == run_outcome::interrupted) {
         messages.flush();
         end_by_interrupt();

@@ -7,7 +7,7 @@
 // system hands it over, standard output, the disk and the user's interrupts.
 // Returns the exit status; an interrupted run instead ends the process by the
 // interrupt, once its files are closed and its messages out.
-[[nodiscard]] int run_conversion(const converter_profile& profile, int argc, const char* const* argv);
+[[nodiscard]] int program_entry(const converter_profile& profile, int argc, const char* const* argv);
 
 // Whether the run's console window stays open for its messages to be read:
 // only where the program has it to itself, with standard input and output on

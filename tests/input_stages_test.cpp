@@ -10,11 +10,15 @@
 
 namespace {
 
-// A stage's run in memory, whose WAV file is finished however the stage ends.
+// A stage's run in memory, whose WAV file is finished however the stage ends;
+// its messages are the stage's own, after the run's "Decompressing...".
 stage_run finished_run(input_stage_routine stage, std::span<const std::uint8_t> file, const stream_shape& shape = {})
 {
-    stage_run run = run_stage(stage, file, shape);
+    stage_run run = stage_in_memory(stage, file, shape);
     EXPECT_TRUE(run.wav_finished);
+    const std::string_view decompressing = "Decompressing...\r\n";
+    EXPECT_TRUE(run.messages.starts_with(decompressing)) << run.messages;
+    run.messages.erase(0, decompressing.size());
     return run;
 }
 
@@ -244,7 +248,7 @@ TEST_P(conversion_run_test, watches_from_the_stage_until_both_files_are_closed)
     files.interrupt_at = c.input.interrupt_at;
     files.output_capacity = c.output_capacity;
     files.outputs_can_be_created = c.output_capacity != 0;
-    const std::array<const char*, 2> arguments{"blockrip", "sound.vb"};
+    const std::array<std::string, 2> arguments{"blockrip", "sound.vb"};
     string_console messages;
     scripted_interrupts stop_requests{c.interrupt_during_finish};
 

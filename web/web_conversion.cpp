@@ -247,13 +247,11 @@ extern "C" EMSCRIPTEN_KEEPALIVE int convert_file(int use_blockrip, int rate_swit
                                                  double input_bytes)
 {
     const converter_profile& profile = profile_of(use_blockrip);
-    const std::string program{use_blockrip != 0 ? "blockrip" : "cinerip"};
-    const std::string switch_text{profile.rate_switch};
-    std::vector<const char*> arguments{program.c_str()};
+    std::vector<std::string> arguments{use_blockrip != 0 ? "blockrip" : "cinerip"};
     if (rate_switch != 0) {
-        arguments.push_back(switch_text.c_str());
+        arguments.emplace_back(profile.rate_switch);
     }
-    arguments.push_back(path);
+    arguments.emplace_back(path);
     page_console messages;
     browser_files files{path, input_bytes};
     no_interrupts stop_requests; // a cancel ends the worker, and the run with it

@@ -109,16 +109,13 @@ void memory_files::discard_output(const std::string& path)
     outputs.erase(path);
 }
 
-stage_run run_stage(input_stage_routine stage, std::span<const std::uint8_t> file, const stream_shape& shape)
+stage_run stage_in_memory(input_stage_routine stage, std::span<const std::uint8_t> file, const stream_shape& shape)
 {
     memory_source source{file, shape.fetch_bytes, shape.fail_at, shape.interrupt_at};
     memory_sink sink;
     string_console messages;
     wav_output output{sink, shape.pending_blocks};
-    const bool header_written = write_wav_header(output, sample_rate::hz22050) == io_status::ok;
-    predictor_state state{0, 0};
-    input_stream stream{source};
-    const stage_outcome outcome = stage(stream, output, state, messages);
-    const bool finished = finish_wav(output) == io_status::ok;
-    return {outcome, std::move(sink.bytes), std::move(messages.text), source.fetches, header_written && finished};
+    const stage_outcome outcome = run_stage(stage, sample_rate::hz22050, source, output, messages);
+    const bool finished = outcome != stage_outcome::write_failed && finish_wav(output) == io_status::ok;
+    return {outcome, std::move(sink.bytes), std::move(messages.text), source.fetches, finished};
 }

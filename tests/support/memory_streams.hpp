@@ -93,14 +93,14 @@ struct stream_shape {
 struct stage_run {
     stage_outcome outcome;
     std::vector<std::uint8_t> wav; // the header, patched, and the samples
-    std::string messages;
+    std::string messages; // "Decompressing...", then the stage's own
     std::size_t fetches;
     bool wav_finished; // the header written and patched
 
     [[nodiscard]] std::vector<std::int16_t> samples() const { return samples_of(wav); }
 };
 
-// `stage` over `file` in memory, between the header and the finish, as a
-// program's run drives it.
-[[nodiscard]] stage_run run_stage(input_stage_routine stage, std::span<const std::uint8_t> file,
-                                  const stream_shape& shape = {});
+// `stage` over `file` in memory through the run's own stage step, then the
+// finish, as a program's run drives it.
+[[nodiscard]] stage_run stage_in_memory(input_stage_routine stage, std::span<const std::uint8_t> file,
+                                        const stream_shape& shape = {});
