@@ -11,12 +11,23 @@ endfunction()
 
 set(RIPPERS_VENDOR "The cinerip and blockrip developers")
 
-# One of the programs: its main over its input stage and the system layer.
-#   rippers_program(<name> <description>)
+# One of the programs: its profile and input stage, as the library
+# <name>_stage over the converter's core, and outside the browser its
+# executable, main.cpp over that stage and the system layer.
+#   rippers_program(<name> <description> <stage sources>...)
 # On Linux a second build of it, linked statically, goes into the .tar.gz,
 # which thus runs on any Linux of its CPU (<name>_portable, in bin/portable/).
 # On Windows the .exe carries a version resource, which Explorer shows.
 function(rippers_program name description)
+  add_library(${name}_stage STATIC ${ARGN})
+  target_include_directories(${name}_stage PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${name}_stage PUBLIC converter_core)
+  rippers_warnings(${name}_stage)
+  # In the browser the page is the program, and it takes the stage alone.
+  if(EMSCRIPTEN)
+    return()
+  endif()
+
   add_executable(${name} main.cpp)
   target_link_libraries(${name} PRIVATE ${name}_stage converter_system)
   rippers_warnings(${name})
