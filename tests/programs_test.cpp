@@ -471,7 +471,7 @@ TEST_P(programs_test, carries_its_version_for_explorer)
         return std::wstring{static_cast<const wchar_t*>(text), length - 1};
     };
     EXPECT_EQ(field(L"ProductName"), L"psx-adpcm-rippers");
-    EXPECT_EQ(field(L"ProductVersion"), L"0.2");
+    EXPECT_EQ(field(L"ProductVersion"), utf8_path(RIPPERS_VERSION).wstring());
     EXPECT_EQ(field(L"OriginalFilename"), utf8_path(std::string{tool.name} + ".exe").wstring());
     EXPECT_FALSE(field(L"FileDescription").empty());
 }

@@ -52,7 +52,8 @@ fi
 out=build/release-files
 rm -rf "$out"
 mkdir -p "$out"
-version=$(sed -n 's/^project(psx_adpcm_rippers VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+# The version as project() sets it, read back from a build that configured it.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/package/CMakeCache.txt)
 files=(
   "build/package/psx-adpcm-rippers_${version}_amd64.deb"
   "build/package/psx-adpcm-rippers-${version}-linux-x86_64.tar.gz"
