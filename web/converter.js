@@ -1,7 +1,9 @@
 // The converter as the page uses it: the module fetched and compiled once,
-// with the worker's code, while the page loads; then each file converted in a
-// worker of its own, which gets the compiled module. No conversion fetches
-// anything.
+// with the workers' code, while the page loads. Each file is converted by a
+// decoding worker and a writer of its own; once it ends, the two are kept for
+// the next file, unless it was cancelled or failed. No conversion fetches
+// anything: the workers' modules are made from what the page fetched.
+import { fromDecoder, pageEnds, toDecoder, transferred } from './messages.js';
 
 async function compileModule() {
     const response = await fetch('rippers.wasm');
@@ -23,62 +25,94 @@ async function siteText(name) {
     return response.text();
 }
 
-// Starts one conversion: a worker that decodes and one that keeps the WAV
-// file, whose requests and answers this passes on. `report` gets the
-// conversion's messages as they come; `ended` settles on the last one:
-// 'done', 'failed', or 'cancelled'.
-function start({ workerUrl, writerUrl, module }, request, report) {
-    const workers = [];
+// The site's modules that the workers load, each after those it imports.
+const workerModules = ['messages.js', 'log.js', 'rippers.js', 'decoder.js', 'writer.js'];
+
+// Each module as a blob: URL, its imports of the others pointing at theirs.
+function moduleUrls(texts) {
+    const urls = new Map();
+    workerModules.forEach((name, i) => {
+        let source = texts[i];
+        for (const [imported, url] of urls) {
+            source = source.replaceAll(`'./${imported}'`, `'${url}'`);
+        }
+        urls.set(name, URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
+    });
+    return urls;
+}
+
+function startWorkers(urls, module) {
+    const started = [];
+    try {
+        started.push(new Worker(urls.get('decoder.js'), { type: 'module', name: 'decoder' }));
+        started.push(new Worker(urls.get('writer.js'), { type: 'module', name: 'writer' }));
+    } catch (error) {
+        started.forEach((worker) => worker.terminate());
+        throw error;
+    }
+    const [decoder, writer] = started;
+    decoder.postMessage(toDecoder.start(module));
+    return { decoder, writer, stop: () => started.forEach((worker) => worker.terminate()) };
+}
+
+// One file on a pair of workers, whose writer's requests and answers this
+// passes on. `report` gets the conversion's messages as they come; `ended`
+// settles on the last one: done, failed or cancelled. `release(kept)` hands
+// the pair back once it ends.
+function run({ decoder, writer }, request, report, release) {
     let finish;
     const ended = new Promise((resolve) => {
         finish = (message) => {
-            for (const worker of workers.splice(0)) {
-                worker.terminate();
+            finish = () => {};
+            for (const worker of [decoder, writer]) {
+                worker.onmessage = worker.onerror = worker.onmessageerror = null;
             }
+            release(message.type === fromDecoder.done.type);
             resolve(message);
         };
     });
-    const fail = (message) => finish({ type: 'failed', message });
-    let worker;
-    let writer;
-    try {
-        worker = new Worker(workerUrl, { type: 'module', name: request.file.name });
-        workers.push(worker);
-        writer = new Worker(writerUrl, { name: `${request.file.name} (writer)` });
-        workers.push(writer);
-    } catch (error) {
-        fail(`The conversion could not start: ${error.message}`);
-        return { ended, cancel: () => {} };
-    }
-    const buffers = (message) => (message.buffer ? [message.buffer] : []);
-    worker.onmessage = ({ data }) => {
-        if (data.type === 'store') {
-            writer.postMessage(data.request, buffers(data.request));
-        } else if (data.type === 'done' || data.type === 'failed') {
+    const fail = (message) => finish(fromDecoder.failed(message));
+    decoder.onmessage = ({ data }) => {
+        if (data.type === fromDecoder.store.type) {
+            writer.postMessage(data.request, transferred(data.request));
+        } else if (data.type === fromDecoder.done.type || data.type === fromDecoder.failed.type) {
             finish(data);
         } else {
             report(data);
         }
     };
-    writer.onmessage = ({ data }) => worker.postMessage({ type: 'stored', answer: data }, buffers(data));
-    const stopped = (event) => {
-        event.preventDefault();
-        fail(`The conversion failed in the browser: ${event.message || 'its worker could not start'}`);
-    };
-    const lost = () => fail('The conversion failed in the browser: a message from its worker was lost');
-    for (const each of workers) {
-        each.onerror = stopped;
-        each.onmessageerror = lost;
+    writer.onmessage = ({ data }) => decoder.postMessage(toDecoder.stored(data), transferred(data));
+    for (const worker of [decoder, writer]) {
+        worker.onerror = (event) => {
+            event.preventDefault();
+            fail(`The conversion failed in the browser: ${event.message || `its ${worker === writer ? 'writer' : 'worker'} could not start`}`);
+        };
+        worker.onmessageerror = () => fail('The conversion failed in the browser: a message from its worker was lost');
     }
-    worker.postMessage({ module, ...request });
-    return { ended, cancel: () => finish({ type: 'cancelled' }) };
+    decoder.postMessage(toDecoder.convert(request));
+    return { ended, cancel: () => finish(pageEnds.cancelled()) };
 }
 
 // Resolves to the converter, or rejects with why it cannot be loaded.
 export async function loadConverter() {
-    const [module, glue, workerCode, writerCode] = await Promise.all([compileModule(), siteText('rippers.js'),
-        siteText('worker.js'), siteText('writer.js')]);
-    const script = (...parts) => URL.createObjectURL(new Blob(parts, { type: 'text/javascript' }));
-    const parts = { workerUrl: script(glue, '\n', workerCode), writerUrl: script(writerCode), module };
-    return { start: (request, report) => start(parts, request, report) };
+    const [module, ...texts] = await Promise.all([compileModule(), ...workerModules.map(siteText)]);
+    const urls = moduleUrls(texts);
+    const idle = [];
+    return {
+        // Starts converting `request` (messages.js, toDecoder.convert).
+        start(request, report) {
+            let pair;
+            try {
+                pair = idle.pop() ?? startWorkers(urls, module);
+            } catch (error) {
+                const ended = Promise.resolve(fromDecoder.failed(`The conversion could not start: ${error.message}`));
+                return { ended, cancel: () => {} };
+            }
+            return run(pair, request, report, (kept) => (kept ? idle.push(pair) : pair.stop()));
+        },
+        // Lets go of the workers that no conversion uses.
+        release() {
+            idle.splice(0).forEach((pair) => pair.stop());
+        },
+    };
 }

@@ -85,6 +85,7 @@ private:
 struct waveform_outline {
     static constexpr std::size_t columns = 2048;
 
+    std::uint64_t frames = 0; // every sample written, whether outlined or not
     std::int32_t columns_used = 0;
     std::array<std::int16_t, columns> low{};
     std::array<std::int16_t, columns> high{};
@@ -106,6 +107,7 @@ public:
     // every block are of even length.
     void add(std::span<const std::uint8_t> bytes)
     {
+        outline.frames += bytes.size() / 2;
         while (bytes.size() >= 2) {
             const std::size_t column = static_cast<std::size_t>(seen_ / per_column_);
             if (column >= waveform_outline::columns) {
@@ -256,6 +258,12 @@ extern "C" EMSCRIPTEN_KEEPALIVE int convert_file(int use_blockrip, int rate_swit
     browser_files files{path, input_bytes};
     no_interrupts stop_requests; // a cancel ends the worker, and the run with it
     return exit_status(run_conversion(profile, arguments, messages, files, stop_requests));
+}
+
+// The length of the last conversion's sound, in samples.
+extern "C" EMSCRIPTEN_KEEPALIVE double sound_frames()
+{
+    return static_cast<double>(outline.frames);
 }
 
 // The outline of the last conversion's sound: how many columns it has, and

@@ -1,13 +1,8 @@
-// Keeps one WAV file for the worker that converts it, so that the browser
-// stores one piece while the module decodes the next: writing to the
+// Keeps the WAV files of one decoding worker, one after another, so that the
+// browser stores one piece while the module decodes the next: writing to the
 // browser's storage holds up the thread that does it. The page starts it
-// beside that worker and passes their messages on.
-//
-// Requests are answered one at a time, in the order they came: {type:
-// 'open'}, then {type: 'write'} with a buffer that goes back with the answer,
-// {type: 'patch'}, {type: 'size'}, {type: 'close'}, which answers with the
-// file, and {type: 'discard'}. Each answer says `ok`. Once the browser
-// refuses a write (the storage is full, say), every answer after it is false.
+// beside that worker and passes their messages on (messages.js, toWriter).
+import { answer, toWriter, transferred } from './messages.js';
 
 // The origin-private file system, written in place, where this worker can.
 async function fileTarget(folderName, fileName) {
@@ -31,7 +26,7 @@ async function fileTarget(folderName, fileName) {
 
 // Blobs, which the browser may keep on disk; the first piece, with the
 // header, stays here to be patched at the end.
-function blobTarget() {
+export function blobTarget() {
     let head = null;
     const pieces = [];
     let length = 0;
@@ -63,69 +58,106 @@ function blobTarget() {
     };
 }
 
-let target = null;
-let refused = false;
+// One file's target and whether the browser refused it anything; a refused
+// step is not tried again.
+function createWriter() {
+    let target = null;
+    let refused = false;
 
-async function attempt(step) {
-    if (refused || target === null) {
-        return false;
-    }
-    try {
-        const result = await step();
-        refused = result === false;
-        return result;
-    } catch {
-        refused = true;
-        return false;
-    }
+    const attempt = async (step) => {
+        if (refused || target === null) {
+            return false;
+        }
+        try {
+            const result = await step();
+            refused = result === false;
+            return result;
+        } catch {
+            refused = true;
+            return false;
+        }
+    };
+
+    return {
+        async [toWriter.open.type]({ folderName, fileName }) {
+            target = null;
+            refused = false;
+            try {
+                const inPlace = typeof navigator.storage?.getDirectory === 'function' &&
+                    typeof FileSystemSyncAccessHandle === 'function';
+                target = folderName !== null && inPlace ? await fileTarget(folderName, fileName) : blobTarget();
+                return answer(true);
+            } catch (error) {
+                return answer(false, { message: `${error.name}: ${error.message}` });
+            }
+        },
+        [toWriter.write.type]: async ({ buffer, length, at }) =>
+            answer(await attempt(() => target.write(new Uint8Array(buffer, 0, length), at)), { buffer }),
+        [toWriter.patch.type]: async ({ offset, bytes }) => answer(await attempt(() => target.patch(offset, bytes))),
+        async [toWriter.size.type]() {
+            const size = await attempt(() => target.size());
+            return answer(size !== false, { size });
+        },
+        // Closed even after a refused write, so that the page can remove it.
+        async [toWriter.close.type]() {
+            const closing = target;
+            target = null;
+            if (closing === null) {
+                return answer(false, { message: 'no file is open' });
+            }
+            try {
+                const file = await closing.close();
+                return answer(!refused, { file });
+            } catch (error) {
+                return answer(false, { message: `${error.name}: ${error.message}` });
+            }
+        },
+        [toWriter.discard.type]() {
+            try {
+                target?.discard();
+            } catch {
+                // already closed
+            }
+            target = null;
+            return answer(true);
+        },
+    };
 }
 
-const answers = {
-    async open({ folderName, fileName }) {
-        try {
-            const inPlace = typeof navigator.storage?.getDirectory === 'function' &&
-                typeof FileSystemSyncAccessHandle === 'function';
-            target = folderName !== null && inPlace
-                ? await fileTarget(folderName, fileName)
-                : blobTarget();
-            return { ok: true };
-        } catch (error) {
-            return { ok: false, message: `${error.name}: ${error.message}` };
-        }
-    },
-    write: async ({ buffer, length, at }) => ({ ok: await attempt(() => target.write(new Uint8Array(buffer, 0, length), at)), buffer }),
-    patch: async ({ offset, bytes }) => ({ ok: await attempt(() => target.patch(offset, bytes)) }),
-    async size() {
-        const size = await attempt(() => target.size());
-        return { ok: size !== false, size };
-    },
-    // Closed even after a refused write, so that the page can remove it.
-    async close() {
-        const closing = target;
-        target = null;
-        try {
-            const file = await closing.close();
-            return { ok: !refused, file };
-        } catch {
-            return { ok: false };
-        }
-    },
-    discard() {
-        try {
-            target?.discard();
-        } catch {
-            // already closed
-        }
-        target = null;
-        return { ok: true };
-    },
-};
+// Answers requests one at a time, in the order they came, even where
+// answering one waits. Whatever goes wrong with one request (an unknown type,
+// a handler that throws, an answer that cannot be posted) is answered as a
+// failure, so that its asker and every request after it still hear back.
+export function answerInOrder(handlers, post) {
+    let answering = Promise.resolve();
+    return (request) => {
+        answering = answering.then(async () => {
+            let reply;
+            try {
+                const handle = handlers[request?.type];
+                if (typeof handle !== 'function') {
+                    throw new Error(`unknown request ${JSON.stringify(request?.type)}`);
+                }
+                reply = await handle(request);
+            } catch (error) {
+                reply = answer(false, { message: String(error?.message ?? error) });
+            }
+            try {
+                post(reply, transferred(reply));
+            } catch (error) {
+                post(answer(false, { message: `the answer could not be sent: ${error.message}` }), []);
+            }
+        }).catch((error) => {
+            // Not even a failure could be sent: thrown outside the chain, it
+            // reaches the page as the worker's error, which ends the job.
+            setTimeout(() => {
+                throw error;
+            });
+        });
+    };
+}
 
-// One request at a time, even where answering one waits.
-let answering = Promise.resolve();
-self.onmessage = ({ data }) => {
-    answering = answering.then(async () => {
-        const answer = await answers[data.type](data);
-        self.postMessage(answer, answer.buffer ? [answer.buffer] : []);
-    });
-};
+if (globalThis.WorkerGlobalScope !== undefined && self instanceof WorkerGlobalScope) {
+    const receive = answerInOrder(createWriter(), (reply, transfer) => self.postMessage(reply, transfer));
+    self.onmessage = ({ data }) => receive(data);
+}

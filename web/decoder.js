@@ -1,21 +1,18 @@
-// One file's conversion, in a worker of its own, so that the page stays
-// responsive and a cancel can end it at once. This is the second half of the
-// worker's module: the page puts the module's glue code in front of it
-// (rippers.js, which declares createRippers) and hands over the compiled
-// module, so a conversion fetches nothing.
-//
-// Messages to the page: {type: 'program'}, {type: 'print'} and
-// {type: 'progress'} while it runs, and {type: 'store'} for the writer, whose
-// answers come back as {type: 'stored'}; then one of {type: 'done'}, with the
-// program's exit status, and {type: 'failed'}, when something in the browser
-// stopped it outside the run.
+// A decoding worker: the converters' module, instantiated once from what the
+// page compiled and kept for every file this worker is given, one at a time,
+// so that the page stays responsive and a cancel can end a conversion at
+// once. The page starts it beside a writer (writer.js) and passes their
+// messages on; messages.js defines them all.
+import createRippers from './rippers.js';
+import { createLog } from './log.js';
+import { fromDecoder, toDecoder, toWriter, transferred } from './messages.js';
 
 const mebibyte = 1 << 20;
 
-// Reads the chosen file through a window of 16 MiB, so that the module's
-// reads cost a copy rather than a call into the browser, and asks for the
-// next window as soon as one arrives, so that the browser reads it while the
-// module decodes this one. The whole file is never in memory.
+// Reads a file through a window of 16 MiB, so that the module's reads cost a
+// copy rather than a call into the browser, and asks for the next window as
+// soon as one arrives, so that the browser reads it while the module decodes
+// this one. The whole file is never in memory.
 function fileReader(file) {
     const windowBytes = 16 * mebibyte;
     const load = (start) => {
@@ -36,19 +33,20 @@ function fileReader(file) {
     };
 }
 
-// The WAV file, kept by a worker of its own (writer.js) while the module goes
-// on decoding: in the origin-private file system where the page has a folder
-// there, otherwise in Blobs. The samples collect in pieces of 4 MiB, two of
-// them: one is filled while the writer stores the other, and it comes back
-// with the answer.
-async function keptOutput(folderName, fileName) {
-    const waiting = []; // one per request, in order, as the writer answers
-    const ask = (request, transfer = []) => new Promise((answered) => {
+// The writer's answers come in the order of the requests.
+const waiting = [];
+function ask(request) {
+    return new Promise((answered) => {
         waiting.push(answered);
-        self.postMessage({ type: 'store', request }, transfer);
+        self.postMessage(fromDecoder.store(request), transferred(request));
     });
-    writerAnswered = (answer) => waiting.shift()?.(answer);
-    const opened = await ask({ type: 'open', folderName, fileName });
+}
+
+// The WAV file, kept by the writer while the module goes on decoding. The
+// samples collect in pieces of 4 MiB, two of them: one is filled while the
+// writer stores the other, and it comes back with the answer.
+async function keptOutput(folderName, fileName) {
+    const opened = await ask(toWriter.open(folderName, fileName));
     if (!opened.ok) {
         throw new Error(`The WAV file cannot be kept: ${opened.message ?? 'its writer could not start'}.`);
     }
@@ -63,8 +61,7 @@ async function keptOutput(folderName, fileName) {
     let wav = null;
     let discarded = null;
     const send = () => {
-        const buffer = piece.buffer;
-        writing.push(ask({ type: 'write', buffer, length: used, at: sent }, [buffer]).then((answer) => {
+        writing.push(ask(toWriter.write(piece.buffer, used, sent)).then((answer) => {
             refused ||= !answer.ok;
             if (answer.buffer) {
                 free.push(answer.buffer);
@@ -103,21 +100,21 @@ async function keptOutput(folderName, fileName) {
         },
         async patch(offset, bytes) {
             await drain();
-            return !refused && offset + bytes.length <= sent && (await ask({ type: 'patch', offset, bytes: bytes.slice() })).ok;
+            return !refused && offset + bytes.length <= sent && (await ask(toWriter.patch(offset, bytes.slice()))).ok;
         },
         async length() {
             await drain();
-            const answer = await ask({ type: 'size' });
+            const answer = await ask(toWriter.size());
             return answer.ok ? answer.size : -1;
         },
         async close() {
             await drain();
-            const answer = await ask({ type: 'close' });
+            const answer = await ask(toWriter.close());
             wav = answer.file ?? null;
             return answer.ok && !refused;
         },
         discard() {
-            discarded = ask({ type: 'discard' });
+            discarded = ask(toWriter.discard());
         },
         // The page removes a discarded file, as it does what a cancel left.
         async result() {
@@ -128,11 +125,12 @@ async function keptOutput(folderName, fileName) {
 }
 
 // The module, instantiated from what the page compiled; a failure to do so
-// rejects, where the glue code alone would wait for good.
-function instantiate(module, host) {
+// rejects, where the glue code alone would wait for good. Each job gives it
+// the host it reads and writes through (Module.host).
+function instantiate(module) {
     return new Promise((resolve, reject) => {
         createRippers({
-            host,
+            host: null,
             // Never fetched (instantiateWasm has the module), but the glue
             // code cannot resolve a name against the worker's blob: URL.
             locateFile: (name) => name,
@@ -153,17 +151,46 @@ function outline(rippers) {
     return { low: samples('outline_low'), high: samples('outline_high') };
 }
 
-async function convert({ module, file, chosenProgram, rateSwitch, storage, outputName }) {
+// The program's messages as a row keeps them, sent on with the next progress
+// report or once enough have gathered: one message per line would flood the
+// page.
+function messageLog() {
+    const log = createLog();
+    const decoder = new TextDecoder();
+    let pending = '';
+    const send = () => {
+        if (pending !== '') {
+            self.postMessage(fromDecoder.print(pending));
+            pending = '';
+        }
+    };
+    return {
+        add(bytes) {
+            pending += log.add(decoder.decode(bytes));
+            if (pending.length >= 64 * 1024) {
+                send();
+            }
+        },
+        send,
+        end() {
+            pending += log.end();
+            send();
+        },
+    };
+}
+
+async function convert(rippers, { files, name, size, program: chosenProgram, rateSwitch, storage, outputName }) {
+    const [file] = files;
     const read = fileReader(file);
     let readError = null;
-    const decoder = new TextDecoder();
+    const messages = messageLog();
     let reported = 0;
     let output = null;
-    const host = {
+    rippers.host = {
         // The next bytes from `offset`, at most `capacity`; null when the
         // file cannot be read (it went away or changed under the reader).
         async read(offset, capacity) {
-            if (offset >= file.size) {
+            if (offset >= size) {
                 return new Uint8Array(0);
             }
             let piece;
@@ -174,9 +201,10 @@ async function convert({ module, file, chosenProgram, rateSwitch, storage, outpu
                 return null;
             }
             const done = offset + piece.length;
-            if (output !== null && (done - reported >= 4 * mebibyte || done === file.size)) {
+            if (output !== null && (done - reported >= 4 * mebibyte || done === size)) {
                 reported = done;
-                self.postMessage({ type: 'progress', done, total: file.size });
+                messages.send();
+                self.postMessage(fromDecoder.progress(done, size));
             }
             return piece;
         },
@@ -185,9 +213,8 @@ async function convert({ module, file, chosenProgram, rateSwitch, storage, outpu
         outputLength: () => output.length(),
         closeOutput: () => output.close(),
         discardOutput: () => output.discard(),
-        print: (bytes) => self.postMessage({ type: 'print', text: decoder.decode(bytes) }),
+        print: (bytes) => messages.add(bytes),
     };
-    const rippers = await instantiate(module, host);
 
     let program = chosenProgram;
     if (program === 'auto') {
@@ -199,32 +226,42 @@ async function convert({ module, file, chosenProgram, rateSwitch, storage, outpu
     }
     const useBlockrip = program === 'blockrip' ? 1 : 0;
     const rate = rippers.ccall('program_rate', 'number', ['number', 'number'], [useBlockrip, rateSwitch ? 1 : 0]);
-    self.postMessage({ type: 'program', program, rate, detected: chosenProgram === 'auto' });
+    self.postMessage(fromDecoder.program(program, rate, chosenProgram === 'auto'));
 
     output = await keptOutput(storage, outputName);
     // Named as a user would type it in a shell, so that it is not an option.
-    const path = file.name.startsWith('-') ? `./${file.name}` : file.name;
+    const path = name.startsWith('-') ? `./${name}` : name;
     const status = await rippers.ccall('convert_file', 'number', ['number', 'number', 'string', 'number'],
-        [useBlockrip, rateSwitch ? 1 : 0, path, file.size], { async: true });
+        [useBlockrip, rateSwitch ? 1 : 0, path, size], { async: true });
     const wav = await output.result();
-    self.postMessage({ type: 'done', status, wav, rate, waveform: outline(rippers), memory: rippers.HEAPU8.length });
+    messages.end();
+    self.postMessage(fromDecoder.done({
+        status, wav, rate, frames: rippers.ccall('sound_frames', 'number', [], []), waveform: outline(rippers),
+        memory: rippers.HEAPU8.length,
+    }));
 }
 
-// The writer is started by the page beside this worker, and its requests and
-// answers go through the page: in Firefox a channel straight between the two
-// workers made the conversion take more than twice as long.
-let writerAnswered = null;
+let rippers = null;
 
-// Whatever goes wrong outside the run ends the conversion with a message.
+// Whatever goes wrong outside the run ends the job with a message.
 self.onmessage = ({ data }) => {
-    if (data.type === 'stored') {
-        writerAnswered(data.answer);
-        return;
+    switch (data.type) {
+    case toDecoder.start.type:
+        rippers = instantiate(data.module);
+        rippers.catch(() => {}); // seen by each job
+        break;
+    case toDecoder.stored.type:
+        waiting.shift()?.(data.answer);
+        break;
+    case toDecoder.convert.type:
+        rippers.then((instance) => convert(instance, data)).catch((error) => {
+            const message = error instanceof RangeError || /memory/i.test(String(error))
+                ? `The browser ran out of memory: ${error.message}`
+                : error.message ?? String(error);
+            self.postMessage(fromDecoder.failed(message));
+        });
+        break;
+    default:
+        self.postMessage(fromDecoder.failed(`The decoding worker was sent ${JSON.stringify(data.type)}.`));
     }
-    convert(data).catch((error) => {
-        const message = error instanceof RangeError || /memory/i.test(String(error))
-            ? `The browser ran out of memory: ${error.message}`
-            : error.message ?? String(error);
-        self.postMessage({ type: 'failed', message });
-    });
 };

@@ -1,0 +1,85 @@
+// Every message that passes between the page, a decoding worker and its
+// writer, with its fields. Each is made by the function named for it, which
+// sets `type`; whoever receives one compares `type` with that function's
+// `type`. A writer's requests and answers travel through the page, which
+// passes them on as they are: in Firefox a channel straight between the two
+// workers made a conversion take more than twice as long.
+
+function kind(type, fields) {
+    const make = (...values) => ({ type, ...fields(...values) });
+    make.type = type;
+    return make;
+}
+
+// The page to a decoding worker.
+export const toDecoder = {
+    // First, and once: the compiled module, which the worker instantiates
+    // once and keeps for every job after.
+    start: kind('start', (module) => ({ module })),
+    // One file to convert. `files` are the Files it is read from (one, or an
+    // image's); `location` says where in them it lies (null: the whole of
+    // the first); `program` is 'cinerip', 'blockrip' or 'auto'; `storage` the
+    // page's folder in the origin-private file system, or null; `outputName`
+    // the WAV file's name there.
+    convert: kind('convert', ({ files, location, name, size, program, rateSwitch, storage, outputName }) =>
+        ({ files, location, name, size, program, rateSwitch, storage, outputName })),
+    // The writer's answer to the worker's last request.
+    stored: kind('stored', (answer) => ({ answer })),
+};
+
+// A decoding worker to the page, while a job runs.
+export const fromDecoder = {
+    // Which program converts the file, at what rate, and whether it was
+    // sorted to it rather than chosen.
+    program: kind('program', (program, rate, sorted) => ({ program, rate, sorted })),
+    // The program's messages, as much of them as a row keeps (see log.js).
+    print: kind('print', (text) => ({ text })),
+    // How much of the input has been read.
+    progress: kind('progress', (done, total) => ({ done, total })),
+    // A request for the writer, to pass on.
+    store: kind('store', (request) => ({ request })),
+    // The end of a run: the program's exit status, the WAV file where one was
+    // kept (a File or Blob), the sound's length in frames at `rate`, its
+    // outline for the picture, and the module's memory in bytes.
+    done: kind('done', ({ status, wav, rate, frames, waveform, memory }) =>
+        ({ status, wav, rate, frames, waveform, memory })),
+    // The end of a job that something in the browser stopped, outside the run.
+    failed: kind('failed', (message) => ({ message })),
+};
+
+// The page's own ends of a job, beside `done` and `failed`.
+export const pageEnds = {
+    cancelled: kind('cancelled', () => ({})),
+};
+
+// A decoding worker to its writer, one request at a time; each is answered
+// in order with an `answer`.
+export const toWriter = {
+    // Starts a WAV file: in place in the origin-private file system, in the
+    // folder `folderName` (null: in Blobs).
+    open: kind('open', (folderName, fileName) => ({ folderName, fileName })),
+    // `length` bytes of `buffer`, which goes to the writer and comes back with
+    // the answer, to be written at `at`, the length written so far.
+    write: kind('write', (buffer, length, at) => ({ buffer, length, at })),
+    // Overwrites written bytes: the WAV header's sizes.
+    patch: kind('patch', (offset, bytes) => ({ offset, bytes })),
+    // The file's length.
+    size: kind('size', () => ({})),
+    // Ends the file; the answer holds it as `file`.
+    close: kind('close', () => ({})),
+    // Ends the file and lets go of it.
+    discard: kind('discard', () => ({})),
+};
+
+// The writer's answer: whether the request was carried out, what it gives
+// back (`buffer`, `size`, `file`) and, where it was not, why. Once a write is
+// refused (the storage is full, say), every answer until the next `open` is
+// not ok.
+export function answer(ok, fields = {}) {
+    return { ok, ...fields };
+}
+
+// The buffers a message hands over rather than copies.
+export function transferred(message) {
+    return message.buffer instanceof ArrayBuffer ? [message.buffer] : [];
+}
