@@ -1,40 +1,90 @@
 // The batch: every file chosen or dropped, as rows in path order, converted
-// one after another; above them where the batch stands, and what can be done
-// with all of it at once.
-import { byPath } from './files.js';
+// in that order; above them where the batch stands, and what can be done with
+// all of it at once. Nothing done for one file walks or redraws the others:
+// the counts and byte totals change as the rows do.
+import { fromDecoder, pageEnds } from './messages.js';
+import { byPath, zipName } from './names.js';
+import { createQueue } from './queue.js';
 import { createRow } from './rows.js';
-import { buildZip, removeZip, zipName } from './zip.js';
+import { summaryKind, summaryKinds } from './statuses.js';
+import { buildZip } from './zip.js';
 
 const megabytes = (bytes) => (bytes / 1e6).toFixed(1);
+
+// Rows go into the list in path order, each run of rows before the same
+// neighbour in one step.
+function insertInOrder(list, rows, added) {
+    const merged = [];
+    let at = 0;
+    let run = null;
+    let before = null;
+    const place = () => {
+        if (run !== null) {
+            (before === null ? list.append(run) : before.before(run));
+        }
+        run = null;
+    };
+    for (const row of added) {
+        while (at < rows.length && byPath(rows[at], row) <= 0) {
+            merged.push(rows[at++]);
+        }
+        const next = at < rows.length ? rows[at].item : null;
+        if (next !== before) {
+            place();
+            before = next;
+        }
+        run ??= document.createDocumentFragment();
+        run.append(row.item);
+        merged.push(row);
+    }
+    place();
+    return merged.concat(rows.slice(at));
+}
 
 // `page` holds the batch's elements; `converter` is a promise of the
 // converter; `storage` is the page's file storage, or null.
 export function createBatch(page, converter, storage) {
-    const rows = [];
-    let running = null;
-    let zipUrl = null;
+    let rows = [];
+    const running = new Set();
+    const counts = {};
+    let totalBytes = 0;
+    let doneBytes = 0;
+    let kept = 0; // rows with a WAV file
     let outputs = 0;
+    let zip = null; // the ZIP on offer: its URL and its name in storage
+    let zips = 0;
+    let clears = 0;
+
+    const resetCounts = () => {
+        for (const kind of [...summaryKinds, 'waiting']) {
+            counts[kind] = 0;
+        }
+    };
+    resetCounts();
 
     function showSummary() {
-        const counts = { done: 0, other: 0, failed: 0, cancelled: 0, waiting: 0 };
-        for (const row of rows) {
-            if (row.state === 'waiting') {
-                ++counts.waiting;
-            } else if (row.state === 'ended') {
-                const kind = row.status === 0 ? 'done' : typeof row.status === 'number' ? 'other' : row.status;
-                ++counts[kind];
-            }
-        }
         for (const [kind, count] of Object.entries(counts)) {
             page.counts[kind].textContent = String(count);
         }
-        const total = rows.reduce((sum, row) => sum + row.file.size, 0);
-        const done = rows.reduce((sum, row) => sum + row.bytesDone, 0);
+        const converting = [...running].map((row) => row.path).join(', ');
         page.bytes.textContent = rows.length === 0 ? 'No files yet.'
-            : `${megabytes(done)} of ${megabytes(total)} MB converted${running ? `; converting ${running.path}` : '.'}`;
-        page.cancelAll.disabled = running === null && counts.waiting === 0;
+            : `${megabytes(doneBytes)} of ${megabytes(totalBytes)} MB converted${converting ? `; converting ${converting}` : '.'}`;
+        page.cancelAll.disabled = running.size === 0 && counts.waiting === 0;
         page.clear.disabled = rows.length === 0;
-        page.downloadAll.disabled = !rows.some((row) => row.wav !== null);
+        page.downloadAll.disabled = kept === 0;
+    }
+
+    // A change to one row, with what it does to the totals.
+    function update(row, change) {
+        const before = row.bytesDone;
+        change();
+        doneBytes += row.bytesDone - before;
+    }
+
+    function finish(row, end) {
+        update(row, () => row.finish(end));
+        ++counts[summaryKind(row.status)];
+        kept += row.wav !== null ? 1 : 0;
     }
 
     async function convert(row) {
@@ -47,20 +97,20 @@ export function createBatch(page, converter, storage) {
         try {
             ready = await converter;
         } catch (error) {
-            return { type: 'failed', message: `The converter cannot be loaded: ${error.message}` };
+            return fromDecoder.failed(`The converter cannot be loaded: ${error.message}`);
         }
         if (cancelled) {
-            return { type: 'cancelled' };
+            return pageEnds.cancelled();
         }
         const conversion = ready.start({
-            file: row.file,
-            chosenProgram: row.settings.program,
+            ...row.source,
+            program: row.settings.program,
             rateSwitch: row.settings.rateSwitch,
             storage: storage?.name ?? null,
             outputName: row.outputName,
         }, (message) => {
-            row.report(message);
-            if (message.type === 'progress') {
+            update(row, () => row.report(message));
+            if (message.type === fromDecoder.progress.type) {
                 showSummary();
             }
         });
@@ -68,32 +118,34 @@ export function createBatch(page, converter, storage) {
         return conversion.ended;
     }
 
-    // One file at a time, the first waiting one in the list.
-    async function next() {
-        if (running !== null) {
-            return;
-        }
-        running = rows.find((row) => row.state === 'waiting') ?? null;
-        if (running === null) {
-            showSummary();
-            return;
-        }
-        const row = running;
+    // One row from waiting to its end. Whatever happens while it ends, it
+    // leaves the running set, and the queue starts the next.
+    async function run(row) {
+        --counts.waiting;
+        running.add(row);
         row.converting();
         showSummary();
-        const end = await convert(row);
-        if (!end.wav) {
-            storage?.remove(row.outputName); // what a cancel or a failure left
+        try {
+            const end = await convert(row);
+            if (!end.wav) {
+                storage?.remove(row.outputName); // what a cancel or a failure left
+            }
+            if (!row.cleared) {
+                finish(row, end);
+            }
+        } finally {
+            running.delete(row);
+            showSummary();
         }
-        row.finish(end);
-        running = null;
-        showSummary();
-        next();
     }
+
+    const queue = createQueue(byPath, run);
 
     function cancel(row) {
         if (row.state === 'waiting') {
-            row.finish({ type: 'cancelled' });
+            queue.drop(row);
+            --counts.waiting;
+            finish(row, pageEnds.cancelled());
             showSummary();
         } else if (row.state === 'converting') {
             row.cancelConversion?.();
@@ -101,9 +153,10 @@ export function createBatch(page, converter, storage) {
     }
 
     function dropZip() {
-        if (zipUrl !== null) {
-            URL.revokeObjectURL(zipUrl);
-            zipUrl = null;
+        if (zip !== null) {
+            URL.revokeObjectURL(zip.url);
+            storage?.remove(zip.fileName);
+            zip = null;
         }
         page.zip.hidden = true;
         page.zip.removeAttribute('href');
@@ -112,58 +165,81 @@ export function createBatch(page, converter, storage) {
     return {
         // New files, with the settings as they stand when they were chosen.
         add(found, settings) {
-            for (const entry of found) {
-                const row = createRow(entry, () => cancel(row));
+            const added = found.map((source) => {
+                const row = createRow(source, () => cancel(row));
                 row.settings = settings;
                 row.outputName = `${++outputs}.wav`;
-                const at = rows.findIndex((other) => byPath(row, other) < 0);
-                if (at < 0) {
-                    rows.push(row);
-                    page.list.append(row.item);
-                } else {
-                    rows.splice(at, 0, row);
-                    rows[at + 1].item.before(row.item);
-                }
-            }
+                totalBytes += row.size;
+                return row;
+            }).sort(byPath);
+            rows = insertInOrder(page.list, rows, added);
+            counts.waiting += added.length;
             showSummary();
-            next();
+            queue.add(added);
         },
 
         cancelAll() {
-            for (const row of rows) {
+            for (const row of [...running]) {
                 cancel(row);
+            }
+            for (const row of rows) {
+                if (row.state === 'waiting') {
+                    cancel(row);
+                }
             }
         },
 
         // Empties the list and lets go of everything it held.
         clear() {
-            this.cancelAll();
-            for (const row of rows.splice(0)) {
+            ++clears;
+            queue.clear();
+            for (const row of rows) {
+                row.cleared = true;
+                row.cancelConversion?.();
                 row.release();
-                row.item.remove();
                 storage?.remove(row.outputName);
             }
+            rows = [];
+            page.list.replaceChildren();
+            resetCounts();
+            totalBytes = 0;
+            doneBytes = 0;
+            kept = 0;
             dropZip();
-            removeZip(storage);
+            page.notice.textContent = '';
+            converter.then((ready) => ready.release(), () => {});
             showSummary();
         },
 
         async downloadAll() {
-            const kept = rows.filter((row) => row.wav !== null);
+            const keptRows = rows.filter((row) => row.wav !== null);
+            const clearsBefore = clears;
             dropZip();
             page.downloadAll.disabled = true;
-            page.notice.textContent = `Making the ZIP of ${kept.length} WAV files...`;
+            page.notice.textContent = `Making the ZIP of ${keptRows.length} WAV files...`;
+            const fileName = `download-all-${++zips}.zip`;
+            let archive = null;
+            let failure = null;
             try {
-                const zip = await buildZip(kept, storage);
-                zipUrl = URL.createObjectURL(zip);
-                page.zip.href = zipUrl;
-                page.zip.download = zipName(kept.map((row) => row.path));
-                page.zip.textContent = `Save ${page.zip.download} (${megabytes(zip.size)} MB)`;
-                page.zip.hidden = false;
-                page.notice.textContent = `The ZIP of ${kept.length} WAV files is ready.`;
-                page.zip.focus();
+                archive = await buildZip(keptRows, storage, fileName);
             } catch (error) {
-                page.notice.textContent = `The ZIP could not be made: ${error.message}`;
+                failure = error;
+            }
+            if (clears !== clearsBefore || failure !== null) {
+                storage?.remove(fileName);
+                // Cleared while it was made, the WAV files it was made of are
+                // gone, and so is the list it was for.
+                page.notice.textContent = clears !== clearsBefore
+                    ? 'The ZIP was not kept: the list was cleared while it was made.'
+                    : `The ZIP could not be made: ${failure.message}`;
+            } else {
+                zip = { url: URL.createObjectURL(archive), fileName };
+                page.zip.href = zip.url;
+                page.zip.download = zipName(keptRows.map((row) => row.path));
+                page.zip.textContent = `Save ${page.zip.download} (${megabytes(archive.size)} MB)`;
+                page.zip.hidden = false;
+                page.notice.textContent = `The ZIP of ${keptRows.length} WAV files is ready.`;
+                page.zip.focus();
             }
             showSummary();
         },

@@ -2,8 +2,15 @@
 // gives it: the name of a single file, or the path within a chosen or
 // dropped folder (DISC1/MOVIES/INTRO.STR).
 
+// What a row converts: the `path` it is listed under, the `name` the program
+// is given, the `size` of its bytes, and where they are: in `files`, at
+// `location` (null: the whole of the first).
+export function looseFile(file, path) {
+    return { path, name: file.name, size: file.size, files: [file], location: null };
+}
+
 export function chosenFiles(input) {
-    return [...input.files].map((file) => ({ file, path: file.webkitRelativePath || file.name }));
+    return [...input.files].map((file) => looseFile(file, file.webkitRelativePath || file.name));
 }
 
 // A folder's entries come in batches (Chromium's are 100 long) until an
@@ -23,11 +30,13 @@ async function folderEntries(folder) {
 export async function entryFiles(entry) {
     if (entry.isFile) {
         const file = await new Promise((resolve, reject) => entry.file(resolve, reject));
-        return [{ file, path: entry.fullPath.replace(/^\//, '') }];
+        return [looseFile(file, entry.fullPath.replace(/^\//, ''))];
     }
     const found = [];
     for (const child of await folderEntries(entry)) {
-        found.push(...await entryFiles(child));
+        for (const file of await entryFiles(child)) {
+            found.push(file);
+        }
     }
     return found;
 }
@@ -38,12 +47,6 @@ export function droppedFiles(dataTransfer) {
     const entries = [...dataTransfer.items].filter((item) => item.kind === 'file')
         .map((item) => item.webkitGetAsEntry?.() ?? item.getAsFile());
     return Promise.all(entries.map((entry) => (entry instanceof File
-        ? [{ file: entry, path: entry.name }]
+        ? [looseFile(entry, entry.name)]
         : entryFiles(entry)))).then((lists) => lists.flat());
-}
-
-const collator = new Intl.Collator(undefined, { numeric: true });
-
-export function byPath(a, b) {
-    return collator.compare(a.path, b.path);
 }

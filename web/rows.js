@@ -1,7 +1,8 @@
 // One file's row in the list: its path, the program and rate used, the
 // sound's length, its status, a play control and a download, with the
 // program's messages, the waveform and the status's meaning folded beneath.
-import { statusLabel, statusMeaning } from './statuses.js';
+import { fromDecoder } from './messages.js';
+import { pageStatus, statusLabel, statusMeaning } from './statuses.js';
 
 function element(tag, properties = {}, ...children) {
     const made = document.createElement(tag);
@@ -10,8 +11,8 @@ function element(tag, properties = {}, ...children) {
     return made;
 }
 
-function soundLength(wavBytes, rate) {
-    const seconds = Math.max(0, wavBytes - 58) / 2 / rate;
+function soundLength(frames, rate) {
+    const seconds = frames / rate;
     const minutes = Math.floor(seconds / 60);
     return `${minutes}:${(seconds - minutes * 60).toFixed(1).padStart(4, '0')}`;
 }
@@ -28,11 +29,13 @@ function drawWaveform(canvas, { low, high }) {
     }
 }
 
+// `source` is what the row converts: its `path` in the list, the `name` the
+// program is given, its `size`, and where its bytes are (files.js).
 // `onCancel` is called when the user cancels this file.
-export function createRow({ file, path }, onCancel) {
-    const name = file.name;
+export function createRow(source, onCancel) {
+    const { path, name, size } = source;
     const state = element('span', { className: 'state', textContent: 'Waiting...' });
-    const progress = element('progress', { max: file.size || 1, value: 0, hidden: true });
+    const progress = element('progress', { max: size || 1, value: 0, hidden: true });
     progress.setAttribute('aria-label', `Progress of ${path}`);
     const cancel = element('button', { type: 'button', className: 'cancel', textContent: 'Cancel' });
     cancel.setAttribute('aria-label', `Cancel ${path}`);
@@ -53,8 +56,9 @@ export function createRow({ file, path }, onCancel) {
 
     let url = null;
     const row = {
-        file,
+        source,
         path,
+        size,
         item,
         state: 'waiting',
         status: null,
@@ -69,11 +73,12 @@ export function createRow({ file, path }, onCancel) {
 
         // A message from the conversion's worker while it runs.
         report(message) {
-            if (message.type === 'program') {
-                program.textContent = `${message.program}${message.detected ? ' (detected)' : ''}: ${message.rate} samples per second`;
-            } else if (message.type === 'print') {
-                consoleText.textContent += message.text;
-            } else if (message.type === 'progress') {
+            if (message.type === fromDecoder.program.type) {
+                program.textContent = `${message.program}${message.sorted ? ' (detected)' : ''}: ${message.rate} samples per second`;
+            } else if (message.type === fromDecoder.print.type) {
+                // Appended, not rewritten: the text so far is never copied.
+                consoleText.append(message.text);
+            } else if (message.type === fromDecoder.progress.type) {
                 progress.value = message.done;
                 row.bytesDone = message.done;
             }
@@ -83,20 +88,21 @@ export function createRow({ file, path }, onCancel) {
         // failure in the browser, or a cancel.
         finish(end) {
             row.state = 'ended';
-            row.status = end.type === 'done' ? end.status : end.type;
+            row.status = end.type === fromDecoder.done.type ? end.status : pageStatus[end.type];
             progress.hidden = true;
             cancel.remove();
             state.textContent = statusLabel(row.status);
-            meaning.textContent = end.type === 'failed' ? `${statusMeaning(row.status)} ${end.message}` : statusMeaning(row.status);
-            item.classList.toggle('failed', row.status !== 0 && row.status !== 'cancelled');
-            if (end.type === 'done') {
-                row.bytesDone = file.size;
+            meaning.textContent = end.type === fromDecoder.failed.type
+                ? `${statusMeaning(row.status)} ${end.message}` : statusMeaning(row.status);
+            item.classList.toggle('failed', row.status !== 0 && row.status !== pageStatus.cancelled);
+            if (end.type === fromDecoder.done.type) {
+                row.bytesDone = row.size;
                 item.dataset.memory = String(end.memory);
             }
             if (end.wav) {
                 row.wav = end.wav;
                 url = URL.createObjectURL(end.wav);
-                length.textContent = soundLength(end.wav.size, end.rate);
+                length.textContent = soundLength(end.frames, end.rate);
                 const audio = element('audio', { controls: true, preload: 'none', src: url });
                 audio.setAttribute('aria-label', `Play ${name}.wav`);
                 const download = element('a', { className: 'download', href: url, download: `${name}.wav`, textContent: 'Download' });

@@ -1,5 +1,8 @@
-// What each outcome of a file means to the user: the programs' exit statuses,
-// and the two ends that only the page has.
+// How a file's row ends: the program's exit status (a number), or one of the
+// ends that only the page has. What each means to the user, and the kind it
+// is counted as in the batch's summary.
+
+export const pageStatus = { failed: 'failed', cancelled: 'cancelled' };
 
 const meanings = new Map([
     [0, 'Done: the conversion finished and the WAV file is complete.'],
@@ -7,25 +10,29 @@ const meanings = new Map([
     [2, 'The input file cannot be opened.'],
     [3, 'The WAV file cannot be created.'],
     [4, 'The conversion stopped early; the WAV file, if offered, holds what was converted.'],
+    [pageStatus.failed, 'The browser could not convert this file; nothing was written.'],
+    [pageStatus.cancelled, 'Cancelled: the conversion was ended; no WAV file is offered.'],
 ]);
 
 export function statusMeaning(status) {
-    if (status === 'failed') {
-        return 'The browser could not convert this file; nothing was written.';
-    }
-    if (status === 'cancelled') {
-        return 'Cancelled: the conversion was ended; no WAV file is offered.';
-    }
     return meanings.get(status) ?? `Exit status ${status}: unexpected.`;
 }
 
 // A short word for the list.
 export function statusLabel(status) {
-    if (status === 'failed') {
-        return 'Failed';
+    if (typeof status === 'number') {
+        return status === 0 ? 'Done' : `Exit status ${status}`;
     }
-    if (status === 'cancelled') {
-        return 'Cancelled';
+    return status.charAt(0).toUpperCase() + status.slice(1);
+}
+
+// The summary's counts: 'done', 'other' (another exit status), or the
+// page's own status.
+export const summaryKinds = ['done', 'other', ...Object.values(pageStatus)];
+
+export function summaryKind(status) {
+    if (typeof status === 'number') {
+        return status === 0 ? 'done' : 'other';
     }
-    return status === 0 ? 'Done' : `Exit status ${status}`;
+    return status;
 }

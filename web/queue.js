@@ -1,0 +1,78 @@
+// The batch's waiting files, started in the order of `compare`, at most
+// `limit` at a time. `run(item)` converts one and returns a promise; its
+// place is freed once that settles, whatever it settles to, so that a job
+// that throws stops nothing after it. Taking the next item costs the same
+// however long the queue is.
+export function createQueue(compare, run) {
+    let waiting = [];
+    let first = 0; // waiting[first] starts next
+    const dropped = new Set();
+    let limit = 1;
+    let running = 0;
+
+    const settle = () => {
+        --running;
+        pump();
+    };
+    function pump() {
+        while (running < limit && first < waiting.length) {
+            const item = waiting[first++];
+            if (dropped.delete(item)) {
+                continue;
+            }
+            ++running;
+            let job;
+            try {
+                job = Promise.resolve(run(item));
+            } catch (error) {
+                job = Promise.reject(error);
+            }
+            // The job's own handlers show its failures; this is for what
+            // they missed.
+            job.catch((error) => console.error(error)).finally(settle);
+        }
+        if (first === waiting.length) {
+            waiting = [];
+            first = 0;
+        }
+    }
+
+    return {
+        // New items, merged into the waiting ones in order.
+        add(items) {
+            const added = [...items].sort(compare);
+            const merged = [];
+            let at = first;
+            for (const item of added) {
+                while (at < waiting.length && compare(waiting[at], item) <= 0) {
+                    merged.push(waiting[at++]);
+                }
+                merged.push(item);
+            }
+            merged.push(...waiting.slice(at));
+            waiting = merged;
+            first = 0;
+            pump();
+        },
+        // A waiting item that is not to start.
+        drop(item) {
+            dropped.add(item);
+        },
+        clear() {
+            waiting = [];
+            first = 0;
+            dropped.clear();
+        },
+        // How many may run at once, from now on.
+        setLimit(count) {
+            limit = Math.max(1, count);
+            pump();
+        },
+        get limit() {
+            return limit;
+        },
+        get running() {
+            return running;
+        },
+    };
+}
