@@ -4,14 +4,15 @@
 // driven as the browser tests drive them, everything on /dev/shm (TMPDIR
 // there puts the browsers' profiles, where the page keeps its WAV files).
 // Prints the medians, the ratios and the module's memory.
-//   bench/web.sh [MiB] [pairs], which sets SITE_DIR, BLOCKRIP and what the
-//   engines need (see web/tests/engines.mjs) for it.
+//   bench/web.sh [MiB] [pairs], which points it at the web build's
+//   environment (web/tests/environment.mjs).
 import { spawnSync } from 'node:child_process';
 import { randomBytes } from 'node:crypto';
 import fs from 'node:fs';
-import http from 'node:http';
 import path from 'node:path';
 import { launch, removeProfiles } from '../web/tests/engines.mjs';
+import { environment } from '../web/tests/environment.mjs';
+import { siteServer } from '../web/tests/site_server.mjs';
 
 const env = process.env;
 const mebibytes = Number(env.MEBIBYTES ?? 256);
@@ -32,22 +33,9 @@ function makeInput() {
     return file;
 }
 
-function serveSite() {
-    const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.css': 'text/css',
-        '.svg': 'image/svg+xml', '.webmanifest': 'application/manifest+json' };
-    const server = http.createServer((request, response) => {
-        const name = path.join(env.SITE_DIR, path.normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname)));
-        fs.readFile(name, (error, bytes) => {
-            response.writeHead(error ? 404 : 200, { 'Content-Type': types[path.extname(name)] ?? 'application/octet-stream' });
-            response.end(error ? '' : bytes);
-        });
-    });
-    return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
-}
-
 function nativeSeconds(file) {
     const started = process.hrtime.bigint();
-    const run = spawnSync(env.BLOCKRIP, [file], { stdio: 'ignore' });
+    const run = spawnSync(environment.BLOCKRIP, [file], { stdio: 'ignore' });
     const seconds = Number(process.hrtime.bigint() - started) / 1e9;
     if (run.status !== 0) {
         throw new Error(`blockrip: status ${run.status}`);
@@ -87,14 +75,15 @@ const settle = () => new Promise((resolve) => setTimeout(resolve, 2000));
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 
 const file = makeInput();
-const server = await serveSite();
+const server = siteServer(environment.SITE_DIR);
+await server.start();
 const engines = (env.ENGINES ?? 'chromium,firefox,webkit').split(',');
 console.log(`${mebibytes} MiB of random valid blocks, ${pairs} alternating pairs, on /dev/shm`);
 console.log('engine      native s    page s   ratio   module memory');
 try {
     for (const name of engines) {
         const engine = await launch(name);
-        await engine.open(`http://127.0.0.1:${server.address().port}/index.html`);
+        await engine.open(`${server.url()}index.html`);
         await engine.evaluate(() => new Promise((resolve) => {
             const look = () => (document.documentElement.dataset.ready === 'true' ? resolve() : setTimeout(look, 20));
             look();
@@ -126,7 +115,7 @@ try {
         await engine.close();
     }
 } finally {
-    server.close();
+    await server.stop();
     removeProfiles();
     fs.rmSync(work, { recursive: true, force: true });
 }

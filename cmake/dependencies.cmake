@@ -39,6 +39,17 @@ if(RIPPERS_BUILD_TESTS AND NOT WIN32)
   endif()
 endif()
 
+# The page's logic that needs no browser runs under node's test runner, in
+# every native build's tests.
+if(RIPPERS_BUILD_TESTS AND NOT CMAKE_CROSSCOMPILING)
+  find_program(RIPPERS_NODE node)
+  if(NOT RIPPERS_NODE AND RIPPERS_REQUIRE_TESTS)
+    message(FATAL_ERROR "node is needed for the page's logic tests: install nodejs.")
+  elseif(NOT RIPPERS_NODE)
+    message(STATUS "node not found (nodejs): the page's logic tests are left out")
+  endif()
+endif()
+
 # Under qemu-user the static programs' test runs them alone in a directory
 # tree, and takes a static emulator into it.
 if(RIPPERS_BUILD_TESTS AND RIPPERS_PORTABLE_PROGRAMS AND CMAKE_SYSTEM_NAME STREQUAL "Linux"

@@ -9,8 +9,8 @@ import fs from 'node:fs';
 import { createRequire } from 'node:module';
 import os from 'node:os';
 import path from 'node:path';
+import { environment as env } from './environment.mjs';
 
-const env = process.env;
 const profiles = [];
 
 async function puppeteerEngine(name) {

@@ -1,0 +1,116 @@
+// The page's logic that needs no browser, under node's test runner: names,
+// statuses, the messages a row keeps, the batch's queue and the writer's
+// answers.
+import assert from 'node:assert/strict';
+import { test } from 'node:test';
+import { createLog } from '../log.js';
+import { byPath, entryNames, zipName } from '../names.js';
+import { createQueue } from '../queue.js';
+import { statusLabel, statusMeaning, summaryKind } from '../statuses.js';
+import { answerInOrder, blobTarget } from '../writer.js';
+
+test('names: ZIP entries are unique whatever the paths, rows and ZIPs are named as people sort', () => {
+    for (const [paths, names] of [
+        [['a', 'b/a'], ['a.wav', 'b/a.wav']],
+        [['a', 'a', 'a'], ['a.wav', 'a (2).wav', 'a (3).wav']],
+        [['a (2)', 'a', 'a'], ['a (2).wav', 'a.wav', 'a (3).wav']],
+        [['a', 'a', 'a (2)'], ['a.wav', 'a (3).wav', 'a (2).wav']],
+        [['INTRO.STR', 'intro.str'], ['INTRO.STR.wav', 'intro.str (2).wav']],
+    ]) {
+        assert.deepEqual(entryNames(paths), names, paths.join(', '));
+    }
+    for (const [paths, name] of [
+        [['DISC1/A.STR', 'DISC1/XA/B.XA'], 'DISC1.zip'],
+        [['DISC1/A.STR', 'DISC2/A.STR'], 'wav-files.zip'],
+        [['A.STR'], 'wav-files.zip'],
+        [[], 'wav-files.zip'],
+    ]) {
+        assert.equal(zipName(paths), name);
+    }
+    const paths = ['D/TRACK10', 'D/TRACK2', 'C', 'D/track1'].map((path) => ({ path }));
+    assert.deepEqual(paths.sort(byPath).map((row) => row.path), ['C', 'D/track1', 'D/TRACK2', 'D/TRACK10']);
+});
+
+test('statuses: every end has a label, a meaning and a count', () => {
+    for (const [status, label, kind, meaning] of [
+        [0, 'Done', 'done', /^Done: /],
+        [4, 'Exit status 4', 'other', /stopped early/],
+        [9, 'Exit status 9', 'other', /unexpected/],
+        ['failed', 'Failed', 'failed', /could not convert/],
+        ['cancelled', 'Cancelled', 'cancelled', /^Cancelled: /],
+    ]) {
+        assert.deepEqual([statusLabel(status), summaryKind(status)], [label, kind]);
+        assert.match(statusMeaning(status), meaning);
+    }
+});
+
+test('log: a row keeps the first lines as they come, then a count and the last lines', () => {
+    const lines = (from, to) => Array.from({ length: to - from }, (_, i) => `line ${from + i}\r\n`).join('');
+    for (const [printed, shown, atEnd] of [
+        [[lines(0, 3)], lines(0, 3), ''],
+        [[lines(0, 5), lines(5, 7)], lines(0, 5), lines(5, 7)],
+        [[lines(0, 4), lines(4, 20)], lines(0, 5), `[12 more lines not kept]\r\n${lines(17, 20)}`],
+    ]) {
+        const log = createLog({ head: 5, tail: 3 });
+        assert.equal(printed.map((text) => log.add(text)).join(''), shown);
+        assert.equal(log.end(), atEnd);
+    }
+});
+
+test('queue: jobs start in order, as many at once as allowed, and one that throws stops nothing', async () => {
+    const started = [];
+    const endings = new Map();
+    const queue = createQueue((a, b) => a - b, (item) => {
+        started.push(item);
+        if (item === 2) {
+            throw new Error('a row that cannot be finished');
+        }
+        return new Promise((resolve, reject) => endings.set(item, { resolve, reject }));
+    });
+    const settle = () => new Promise((resolve) => setTimeout(resolve));
+    queue.add([5, 1, 3]);
+    queue.add([2, 4]);
+    assert.deepEqual(started, [1]);
+    queue.setLimit(2);
+    await settle();
+    assert.deepEqual(started, [1, 2, 3]); // 2 threw at once, and its place went to 3
+    queue.drop(4);
+    endings.get(1).reject(new Error('a conversion that fails'));
+    await settle();
+    assert.deepEqual(started, [1, 2, 3, 5]);
+    assert.equal(queue.running, 2);
+});
+
+test('writer: every request is answered in order, even one that fails', async () => {
+    const answers = [];
+    let refuse = 1; // the first answer that carries a buffer cannot be posted
+    const receive = answerInOrder({
+        slow: () => new Promise((resolve) => setTimeout(() => resolve({ ok: true, step: 'slow' }))),
+        fast: () => ({ ok: true, step: 'fast' }),
+        throws() {
+            throw new Error('no room');
+        },
+        buffer: () => ({ ok: true, buffer: new ArrayBuffer(4) }),
+    }, (answer, transfer) => {
+        if (transfer.length > 0 && refuse-- > 0) {
+            throw new Error('DataCloneError');
+        }
+        answers.push(answer);
+    });
+    for (const type of ['slow', 'fast', 'unknown', 'throws', 'buffer', 'fast']) {
+        receive({ type });
+    }
+    await new Promise((resolve) => setTimeout(resolve, 10));
+    assert.deepEqual(answers.map((answer) => [answer.ok, answer.step ?? answer.message]), [
+        [true, 'slow'], [true, 'fast'], [false, 'unknown request "unknown"'], [false, 'no room'],
+        [false, 'the answer could not be sent: DataCloneError'], [true, 'fast'],
+    ]);
+
+    const target = blobTarget();
+    assert.equal(target.write(new Uint8Array([1, 2, 3, 4]), 0), true);
+    assert.equal(target.write(new Uint8Array([5, 6]), 3), false, 'not where the file ends');
+    assert.equal(target.write(new Uint8Array([5, 6]), 4), true);
+    assert.equal(target.patch(1, new Uint8Array([9, 9])), true);
+    assert.equal(target.patch(3, new Uint8Array([9, 9])), false, 'only the first piece is patched');
+    assert.deepEqual([...new Uint8Array(await (await target.close()).arrayBuffer())], [1, 9, 9, 4, 5, 6]);
+});
