@@ -5,36 +5,11 @@
 
 namespace {
 
-constexpr std::size_t chunk_header_bytes = 8;
-using chunk_header = std::array<std::uint8_t, chunk_header_bytes>;
-
-// Tag bytes compared as they stand, so letter case matters.
-constexpr std::array<std::uint8_t, 4> audio_tag{0x41, 0x64, 0x31, 0x30}; // "Ad10"
-
-bool is_audio_chunk(const chunk_header& header)
-{
-    return std::equal(audio_tag.begin(), audio_tag.end(), header.begin());
-}
-
-// The size counts the whole chunk, header included. Unlike everything else
-// the system reads or writes, it is stored big-endian: the container comes
-// from the console's video tools, not from its sound format.
-std::uint32_t chunk_size(const chunk_header& header)
-{
-    return (std::uint32_t{header[4]} << 24U) | (std::uint32_t{header[5]} << 16U) | (std::uint32_t{header[6]} << 8U) |
-           std::uint32_t{header[7]};
-}
-
 // Taken as signed, sizes below 8 and of 2^31 + 8 and above leave nothing to
 // read.
 std::int32_t payload_length(const chunk_header& header)
 {
     return static_cast<std::int32_t>(chunk_size(header) - chunk_header_bytes);
-}
-
-bool has_printable_tag(const chunk_header& header)
-{
-    return std::all_of(header.begin(), header.begin() + 4, [](std::uint8_t byte) { return byte >= 0x20 && byte <= 0x7E; });
 }
 
 // One block for every started 16 bytes of the payload: a payload that is not
@@ -62,6 +37,27 @@ std::optional<stage_outcome> decode_audio_payload(input_stream& input, std::int3
 
 } // namespace
 
+// Tag bytes compared as they stand, so letter case matters.
+bool is_audio_chunk(const chunk_header& header)
+{
+    constexpr std::array<std::uint8_t, 4> audio_tag{0x41, 0x64, 0x31, 0x30}; // "Ad10"
+    return std::equal(audio_tag.begin(), audio_tag.end(), header.begin());
+}
+
+// Unlike everything else the system reads or writes, the size is stored
+// big-endian: the container comes from the console's video tools, not from
+// its sound format.
+std::uint32_t chunk_size(const chunk_header& header)
+{
+    return (std::uint32_t{header[4]} << 24U) | (std::uint32_t{header[5]} << 16U) | (std::uint32_t{header[6]} << 8U) |
+           std::uint32_t{header[7]};
+}
+
+bool has_printable_tag(const chunk_header& header)
+{
+    return std::all_of(header.begin(), header.begin() + 4, [](std::uint8_t byte) { return byte >= 0x20 && byte <= 0x7E; });
+}
+
 stage_outcome scan_chunks(input_stream& input, wav_output& output, predictor_state& state, console& messages)
 {
     chunk_header header{};
@@ -86,28 +82,6 @@ stage_outcome scan_chunks(input_stream& input, wav_output& output, predictor_sta
         if (const std::optional<stage_outcome> stop =
                 decode_audio_payload(input, payload, output, state, messages)) {
             return *stop;
-        }
-    }
-}
-
-container_guess guess_container(input_stream& input)
-{
-    chunk_header header{};
-    for (;;) {
-        switch (input.read(header)) {
-        case read_status::complete:
-            break;
-        case read_status::ended:
-            return container_guess::container;
-        case read_status::failed:
-        case read_status::interrupted:
-            return container_guess::unreadable;
-        }
-        if (!has_printable_tag(header) || chunk_size(header) < chunk_header_bytes) {
-            return container_guess::raw_stream;
-        }
-        if (input.skip(chunk_size(header) - chunk_header_bytes) != io_status::ok) {
-            return container_guess::unreadable;
         }
     }
 }

@@ -101,6 +101,7 @@ std::vector<adpcm_block> random_blocks(std::size_t count, std::uint32_t seed, st
         }
         const unsigned filter = filterid.value_or(block.bytes[0] % 5U);
         block.bytes[0] = static_cast<std::uint8_t>(filter << 4U | block.bytes[1] % 13U);
+        block.bytes[1] &= 0x07U;
     }
     return blocks;
 }

@@ -33,7 +33,8 @@ void append_chunk(std::vector<std::uint8_t>& file, std::string_view tag, std::sp
 [[nodiscard]] std::vector<std::uint8_t> build_container(std::span<const adpcm_block> blocks, const container_plan& plan);
 
 // Random blocks as an encoder could make them: filters 0-4 (or only
-// `filterid`), shifts 0-12, any codes and flags.
+// `filterid`), shifts 0-12, flags 0-7 (the loop's start, repeat and end), any
+// codes.
 [[nodiscard]] std::vector<adpcm_block> random_blocks(std::size_t count, std::uint32_t seed,
                                                      std::optional<unsigned> filterid = std::nullopt);
 

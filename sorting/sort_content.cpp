@@ -1,0 +1,187 @@
+#include "sort_content.hpp"
+
+#include "cinerip.hpp"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+namespace {
+
+constexpr std::uint64_t chain_after_audio = std::uint64_t{1} << 20;
+constexpr std::uint64_t first_blocks = 1000;
+constexpr std::uint64_t spread_places = 16;
+constexpr std::uint64_t spread_bytes = 64 * 1024;
+
+enum class chain { with_audio, without_audio, broken, unreadable };
+
+bool all_zero(std::span<const std::uint8_t> bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t byte) { return byte == 0; });
+}
+
+// Whether everything from here to the end is zero.
+chain zeros_to_end(input_stream& input, chain otherwise)
+{
+    for (;;) {
+        // Zeroed each time: a read that meets the end fills only its front.
+        std::array<std::uint8_t, 16> piece{};
+        const read_status read = input.read(piece);
+        if (read == read_status::failed || read == read_status::interrupted) {
+            return chain::unreadable;
+        }
+        if (!all_zero(piece)) {
+            return chain::broken;
+        }
+        if (read == read_status::ended) {
+            return otherwise;
+        }
+    }
+}
+
+chain walk_chunks(input_stream& input, std::uint64_t size)
+{
+    std::uint64_t at = 0;
+    std::uint64_t audio_at = 0;
+    bool audio = false;
+    // What the chain is if it ends here: no chain before its first chunk.
+    const auto complete = [&] { return at == 0 ? chain::broken : audio ? chain::with_audio : chain::without_audio; };
+    chunk_header header{};
+    while (size - at >= chunk_header_bytes) {
+        if (audio && at - audio_at >= chain_after_audio) {
+            return chain::with_audio;
+        }
+        switch (input.read(header)) {
+        case read_status::complete:
+            break;
+        case read_status::ended:
+            return complete(); // shorter than its bound
+        case read_status::failed:
+        case read_status::interrupted:
+            return chain::unreadable;
+        }
+        if (all_zero(header)) {
+            // Padding after the last chunk.
+            return at == 0 ? chain::broken : zeros_to_end(input, complete());
+        }
+        const std::uint32_t length = chunk_size(header);
+        if (!has_printable_tag(header) || length < chunk_header_bytes) {
+            return chain::broken;
+        }
+        if (is_audio_chunk(header) && !audio) {
+            audio = true;
+            audio_at = at;
+        }
+        if (length > size - at) {
+            return audio ? chain::with_audio : chain::broken;
+        }
+        if (input.skip(length - chunk_header_bytes) != io_status::ok) {
+            return chain::unreadable;
+        }
+        at += length;
+    }
+    return complete();
+}
+
+struct block_tally {
+    std::uint64_t blocks = 0;
+    std::uint64_t nonzero = 0;
+    std::uint64_t valid = 0;
+    bool unreadable = false;
+};
+
+// Filter 0-4, shift 0-12, flags 0-7: a block an encoder makes.
+bool plausible_block(const adpcm_block& block)
+{
+    return (block.bytes[0] >> 4U) <= 4 && (block.bytes[0] & 0x0FU) <= 12 && block.bytes[1] <= 7;
+}
+
+// Counts blocks until `enough` is true of the tally or `limit` blocks are
+// read; false at the end of the input.
+template <typename Enough>
+bool count_blocks(input_stream& input, block_tally& tally, std::uint64_t limit, Enough enough)
+{
+    adpcm_block block{};
+    for (std::uint64_t i = 0; i < limit && !enough(tally); ++i) {
+        const read_status read = input.read(block.bytes);
+        if (read != read_status::complete) {
+            tally.unreadable = read == read_status::failed || read == read_status::interrupted;
+            return false;
+        }
+        ++tally.blocks;
+        if (!all_zero(block.bytes)) {
+            ++tally.nonzero;
+            tally.valid += plausible_block(block) ? 1U : 0U;
+        }
+    }
+    return true;
+}
+
+block_tally sample_blocks(input_stream& input, std::uint64_t size)
+{
+    block_tally tally;
+    const auto first = [](const block_tally& sofar) { return sofar.nonzero >= first_blocks; };
+    if (!count_blocks(input, tally, size / adpcm_block_bytes, first)) {
+        return tally;
+    }
+    std::uint64_t at = tally.blocks * adpcm_block_bytes;
+    const std::uint64_t place_blocks = spread_bytes / adpcm_block_bytes;
+    for (std::uint64_t place = 1; place <= spread_places; ++place) {
+        const std::uint64_t start = size / (spread_places + 1) * place / adpcm_block_bytes * adpcm_block_bytes;
+        if (start < at) {
+            continue;
+        }
+        if (input.skip(start - at) != io_status::ok) {
+            tally.unreadable = true;
+            return tally;
+        }
+        const std::uint64_t before = tally.blocks;
+        const bool more = count_blocks(input, tally, place_blocks, [](const block_tally&) { return false; });
+        at = start + (tally.blocks - before) * adpcm_block_bytes;
+        if (!more) {
+            return tally;
+        }
+    }
+    return tally;
+}
+
+} // namespace
+
+content_sort sort_content(file_system& files, const std::string& path, std::uint64_t size)
+{
+    if (size == 0) {
+        return {content_verdict::skipped, "an empty file"};
+    }
+    const std::unique_ptr<byte_source> for_chunks = files.open_input(path);
+    if (!for_chunks) {
+        return {content_verdict::unreadable, {}};
+    }
+    input_stream chunks{*for_chunks};
+    const chain walked = walk_chunks(chunks, size);
+    if (for_chunks->close() != io_status::ok || walked == chain::unreadable) {
+        return {content_verdict::unreadable, {}};
+    }
+    if (walked == chain::with_audio) {
+        return {content_verdict::cinerip, {}};
+    }
+    if (walked == chain::without_audio) {
+        return {content_verdict::skipped, "a chunk file with no audio chunk"};
+    }
+
+    const std::unique_ptr<byte_source> for_blocks = files.open_input(path);
+    if (!for_blocks) {
+        return {content_verdict::unreadable, {}};
+    }
+    input_stream blocks{*for_blocks};
+    const block_tally tally = sample_blocks(blocks, size);
+    if (for_blocks->close() != io_status::ok || tally.unreadable) {
+        return {content_verdict::unreadable, {}};
+    }
+    if (tally.blocks > 0 && tally.nonzero == 0) {
+        return {content_verdict::skipped, "only zero bytes"};
+    }
+    if (tally.valid > 0 && tally.valid * 10 >= tally.nonzero * 9) {
+        return {content_verdict::blockrip, {}};
+    }
+    return {content_verdict::skipped, "not ADPCM sound"};
+}

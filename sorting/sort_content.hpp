@@ -1,0 +1,37 @@
+#pragma once
+
+#include "streams.hpp"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Which program converts a file of unknown kind, judged by what it holds, or
+// why neither does:
+// - cinerip, for a video container holding at least one "Ad10" chunk: from
+//   the start, every chunk header has a printable 4-byte tag and a size of 8
+//   or more, and each chunk ends within the file. Zero bytes after the last
+//   chunk (a sector's padding) and fewer than 8 stray bytes do not break the
+//   chain, and the last chunk may be cut short once an audio chunk has come
+//   (a video cut short). Once an audio chunk is found, the chain is followed
+//   for another MiB and taken for whole.
+// - blockrip, for a raw block stream: of its 16-byte blocks that are not all
+//   zero, at least 90% have a filter of 0-4, a shift of 0-12 and a flags
+//   byte of 0-7, and there is at least one such block. The blocks judged
+//   are the first 1,000 that are not all zero (all of them in a smaller
+//   file), so that a header such as a VAG file's cannot tip it, and 64 KiB
+//   from each of 16 places spread over the rest.
+// - neither, with the reason: "an empty file", "only zero bytes", "a chunk
+//   file with no audio chunk" (a chain as above without "Ad10"), or "not
+//   ADPCM sound".
+enum class content_verdict { cinerip, blockrip, skipped, unreadable };
+
+struct content_sort {
+    content_verdict verdict;
+    std::string_view reason; // why it was skipped
+};
+
+// Sorts the file at `path`, of `size` bytes (or fewer: a bound where the
+// exact length is not known before reading), reading it at most twice from
+// the start through `files`.
+[[nodiscard]] content_sort sort_content(file_system& files, const std::string& path, std::uint64_t size);
