@@ -2,9 +2,11 @@
 // shapes worth starting from. Each seed starts with the two bytes that shape
 // the source (fetch size, failure point); see fuzz_checks.hpp.
 #include "adpcm_encoder.hpp"
+#include "disc_images.hpp"
 #include "file_writer.hpp"
 #include "sample_files.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -123,9 +125,39 @@ int main(int argc, char** argv)
         {"output_fills_up", run(blockrip, {in}, 5, seed(whole, never, raw))},
         {"input_read_fails", run(cinerip, {in}, 255, seed(16, fail_after(8), container))},
     };
+    bytes vag(48, 0x41);
+    std::copy_n("VAGp", 4, vag.begin());
+    const std::vector<std::pair<std::string, bytes>> sort_seeds{
+        {"container", seed(whole, never, container)},
+        {"container_read_fails", seed(7, fail_after(8), container)},
+        {"raw", seed(whole, never, raw)},
+        {"vag", seed(16, never, concat(vag, raw))},
+        {"zeros", seed(whole, never, bytes(4096))},
+        {"text", seed(whole, never, bytes{'B', 'O', 'O', 'T', ' ', '=', ' ', 'c', 'd', 'r', 'o', 'm', ':'})},
+    };
+    // Disc images: the kind, the read size, then the image from sector 16.
+    const std::vector<track_sector> track = build_data_track({
+        {"SYSTEM.CNF", {'B', 'O', 'O', 'T'}, {}},
+        {"MOVIES/INTRO.STR", container, {}},
+        {"SOUND/MUSIC.XA", raw, {true, false}},
+    });
+    const auto from_sector_16 = [](const bytes& image, std::size_t sector) {
+        return bytes(image.begin() + static_cast<std::ptrdiff_t>(16 * sector), image.end());
+    };
+    const bytes cue_text = [] {
+        const std::string text = single_bin_cue("GAME.BIN", 40, {2352 * 3});
+        return bytes(text.begin(), text.end());
+    }();
+    const std::vector<std::pair<std::string, bytes>> disc_seeds{
+        {"iso", concat({0, 0}, from_sector_16(cooked_sectors(track), 2048))},
+        {"bin_alone", concat({1, 200}, from_sector_16(raw_sectors(track), 2352))},
+        {"cue", concat(concat({2, 0}, concat(cue_text, {0})), from_sector_16(raw_sectors(track), 2352))},
+    };
     for (const auto& [target, seeds] : {std::pair{"fuzz_scan_chunks", &scan_seeds},
                                         std::pair{"fuzz_read_block_stream", &stream_seeds},
-                                        std::pair{"fuzz_run_conversion", &run_seeds}}) {
+                                        std::pair{"fuzz_run_conversion", &run_seeds},
+                                        std::pair{"fuzz_sort_content", &sort_seeds},
+                                        std::pair{"fuzz_disc_image", &disc_seeds}}) {
         std::filesystem::create_directories(corpus / target);
         for (const auto& [name, data] : *seeds) {
             if (!write_file((corpus / target / (name + ".bin")).string(), data)) {

@@ -1,0 +1,186 @@
+#include "cue_sheet.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+namespace {
+
+constexpr std::size_t most_bytes = 64 * 1024;
+constexpr std::size_t most_line_bytes = 1024;
+constexpr std::size_t most_files = 99;
+constexpr std::size_t most_tracks = 99;
+constexpr std::uint64_t frames_per_second = 75;
+
+// The next word of a line: quoted, or up to the next blank.
+std::string_view next_word(std::string_view& line)
+{
+    const std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string_view::npos) {
+        line = {};
+        return {};
+    }
+    line.remove_prefix(start);
+    std::size_t end = 0;
+    std::string_view word;
+    if (line.front() == '"') {
+        end = line.find('"', 1);
+        word = line.substr(1, end == std::string_view::npos ? std::string_view::npos : end - 1);
+        end = end == std::string_view::npos ? line.size() : end + 1;
+    } else {
+        end = std::min(line.find_first_of(" \t"), line.size());
+        word = line.substr(0, end);
+    }
+    line.remove_prefix(end);
+    return word;
+}
+
+std::string upper(std::string_view word)
+{
+    std::string text{word};
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+std::optional<unsigned> small_number(std::string_view word, unsigned most)
+{
+    if (word.empty() || word.size() > 3 || !std::all_of(word.begin(), word.end(), [](unsigned char c) { return std::isdigit(c) != 0; })) {
+        return std::nullopt;
+    }
+    unsigned value = 0;
+    for (const char c : word) {
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    return value <= most ? std::optional{value} : std::nullopt;
+}
+
+// mm:ss:ff, 75 frames a second.
+std::optional<std::uint64_t> frames_of(std::string_view time)
+{
+    const std::size_t first = time.find(':');
+    const std::size_t second = time.find(':', first == std::string_view::npos ? first : first + 1);
+    if (first == std::string_view::npos || second == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::optional<unsigned> minutes = small_number(time.substr(0, first), 999);
+    const std::optional<unsigned> seconds = small_number(time.substr(first + 1, second - first - 1), 59);
+    const std::optional<unsigned> frames = small_number(time.substr(second + 1), frames_per_second - 1);
+    if (!minutes || !seconds || !frames) {
+        return std::nullopt;
+    }
+    return (std::uint64_t{*minutes} * 60 + *seconds) * frames_per_second + *frames;
+}
+
+// The name alone: a sheet may give folders, in either slash.
+std::string file_name(std::string_view path)
+{
+    const std::size_t slash = path.find_last_of("/\\");
+    return std::string{slash == std::string_view::npos ? path : path.substr(slash + 1)};
+}
+
+track_mode mode_of(const std::string& mode)
+{
+    if (mode == "MODE2/2352") {
+        return track_mode::mode2_raw;
+    }
+    if (mode == "MODE1/2352") {
+        return track_mode::mode1_raw;
+    }
+    if (mode == "MODE1/2048") {
+        return track_mode::mode1_cooked;
+    }
+    return mode == "AUDIO" ? track_mode::audio : track_mode::other;
+}
+
+struct failure {
+    std::string why;
+};
+
+// One line into the sheet; a failure says why the sheet cannot be read.
+std::optional<failure> read_line(std::string_view line, std::size_t number, cue_sheet& sheet)
+{
+    const std::string at = " (line " + std::to_string(number) + ")";
+    const std::string keyword = upper(next_word(line));
+    if (keyword == "FILE") {
+        const std::string_view name = next_word(line);
+        if (name.empty()) {
+            return failure{"a FILE without a name" + at};
+        }
+        if (sheet.files.size() == most_files) {
+            return failure{"more than 99 files" + at};
+        }
+        sheet.files.push_back({file_name(name), upper(next_word(line))});
+    } else if (keyword == "TRACK") {
+        const std::optional<unsigned> track = small_number(next_word(line), 99);
+        const std::string mode = upper(next_word(line));
+        if (sheet.files.empty()) {
+            return failure{"a TRACK before any FILE" + at};
+        }
+        if (!track || *track == 0 || mode.empty()) {
+            return failure{"a TRACK without its number and mode" + at};
+        }
+        if (sheet.tracks.size() == most_tracks) {
+            return failure{"more than 99 tracks" + at};
+        }
+        sheet.tracks.push_back({*track, sheet.files.size() - 1, mode_of(mode), mode, std::nullopt, std::nullopt});
+    } else if (keyword == "INDEX") {
+        const std::optional<unsigned> index = small_number(next_word(line), 99);
+        const std::optional<std::uint64_t> frames = frames_of(next_word(line));
+        if (sheet.tracks.empty()) {
+            return failure{"an INDEX outside a TRACK" + at};
+        }
+        if (!index || !frames) {
+            return failure{"an INDEX without its number and mm:ss:ff time" + at};
+        }
+        cue_track& track = sheet.tracks.back();
+        if (track.file != sheet.files.size() - 1) {
+            // A track whose pregap ends one file and which starts the next:
+            // its times count from the start of the new file.
+            track.file = sheet.files.size() - 1;
+            track.pregap.reset();
+        }
+        if (*index == 0) {
+            track.pregap = frames;
+        } else if (*index == 1) {
+            track.start = frames;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+cue_reading parse_cue(std::span<const std::uint8_t> text)
+{
+    if (text.size() > most_bytes) {
+        return {std::nullopt, "too large for a cue sheet (more than 64 KiB)"};
+    }
+    std::string_view rest{reinterpret_cast<const char*>(text.data()), text.size()};
+    if (rest.starts_with("\xEF\xBB\xBF")) {
+        rest.remove_prefix(3);
+    }
+    cue_sheet sheet;
+    for (std::size_t number = 1; !rest.empty(); ++number) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        if (line.size() > most_line_bytes) {
+            return {std::nullopt, "a line of more than 1,024 bytes (line " + std::to_string(number) + ")"};
+        }
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        if (const std::optional<failure> failed = read_line(line, number, sheet)) {
+            return {std::nullopt, failed->why};
+        }
+    }
+    if (sheet.tracks.empty()) {
+        return {std::nullopt, "no TRACK"};
+    }
+    for (const cue_track& track : sheet.tracks) {
+        if (!track.start) {
+            return {std::nullopt, "track " + std::to_string(track.number) + " has no INDEX 01"};
+        }
+    }
+    return {std::move(sheet), {}};
+}
