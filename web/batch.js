@@ -2,6 +2,7 @@
 // in that order; above them where the batch stands, and what can be done with
 // all of it at once. Nothing done for one file walks or redraws the others:
 // the counts and byte totals change as the rows do.
+import { readImages } from './discs.js';
 import { fromDecoder, pageEnds } from './messages.js';
 import { byPath, zipName } from './names.js';
 import { createQueue } from './queue.js';
@@ -162,20 +163,62 @@ export function createBatch(page, converter, storage) {
         page.zip.removeAttribute('href');
     }
 
+    // Rows in path order, each waiting to be converted, or ended already:
+    // an entry of a disc image that is not read, or an image that failed.
+    function addRows(sources, settings) {
+        const added = sources.map((source) => {
+            const row = createRow(source, () => cancel(row), (program) => convertAnyway(row, program));
+            row.settings = settings;
+            row.outputName = `${++outputs}.wav`;
+            totalBytes += row.size;
+            return row;
+        }).sort(byPath);
+        rows = insertInOrder(page.list, rows, added);
+        const waiting = [];
+        for (const row of added) {
+            const { reason, message } = row.source;
+            if (reason || message) {
+                finish(row, message ? fromDecoder.failed(message) : fromDecoder.skipped(reason));
+            } else {
+                waiting.push(row);
+            }
+        }
+        counts.waiting += waiting.length;
+        showSummary();
+        queue.add(waiting);
+    }
+
+    // A file sorted as holding no sound, converted with the program the
+    // user chose for it.
+    function convertAnyway(row, program) {
+        --counts[summaryKind(row.status)];
+        ++counts.waiting;
+        row.settings = { ...row.settings, program };
+        row.reopen();
+        showSummary();
+        queue.add([row]);
+    }
+
     return {
         // New files, with the settings as they stand when they were chosen.
-        add(found, settings) {
-            const added = found.map((source) => {
-                const row = createRow(source, () => cancel(row));
-                row.settings = settings;
-                row.outputName = `${++outputs}.wav`;
-                totalBytes += row.size;
-                return row;
-            }).sort(byPath);
-            rows = insertInOrder(page.list, rows, added);
-            counts.waiting += added.length;
-            showSummary();
-            queue.add(added);
+        // Disc images among them are listed first; their entries become
+        // rows.
+        async add(found, settings) {
+            const clearsBefore = clears;
+            let ready;
+            try {
+                ready = await converter;
+            } catch {
+                addRows(found, settings); // each fails, saying why
+                return;
+            }
+            page.notice.textContent = 'Reading the files...';
+            const { rows: sources, failed } = await readImages(found, ready.list);
+            if (clears !== clearsBefore) {
+                return;
+            }
+            page.notice.textContent = '';
+            addRows([...sources, ...failed], settings);
         },
 
         cancelAll() {

@@ -26,7 +26,7 @@ async function siteText(name) {
 }
 
 // The site's modules that the workers load, each after those it imports.
-const workerModules = ['messages.js', 'log.js', 'rippers.js', 'decoder.js', 'writer.js'];
+const workerModules = ['messages.js', 'log.js', 'discs.js', 'rippers.js', 'decoder.js', 'writer.js'];
 
 // Each module as a blob: URL, its imports of the others pointing at theirs.
 function moduleUrls(texts) {
@@ -55,10 +55,14 @@ function startWorkers(urls, module) {
     return { decoder, writer, stop: () => started.forEach((worker) => worker.terminate()) };
 }
 
-// One file on a pair of workers, whose writer's requests and answers this
-// passes on. `report` gets the conversion's messages as they come; `ended`
-// settles on the last one: done, failed or cancelled. `release(kept)` hands
-// the pair back once it ends.
+// The last message of a job; a pair that ends one other than by failing is
+// kept for the next.
+const ends = new Set([fromDecoder.done, fromDecoder.failed, fromDecoder.skipped, fromDecoder.listed].map((end) => end.type));
+
+// One job on a pair of workers, whose writer's requests and answers this
+// passes on. `report` gets the job's messages as they come; `ended` settles
+// on the last one, or on a cancel. `release(kept)` hands the pair back once
+// it ends.
 function run({ decoder, writer }, request, report, release) {
     let finish;
     const ended = new Promise((resolve) => {
@@ -67,7 +71,7 @@ function run({ decoder, writer }, request, report, release) {
             for (const worker of [decoder, writer]) {
                 worker.onmessage = worker.onerror = worker.onmessageerror = null;
             }
-            release(message.type === fromDecoder.done.type);
+            release(ends.has(message.type) && message.type !== fromDecoder.failed.type);
             resolve(message);
         };
     });
@@ -75,7 +79,7 @@ function run({ decoder, writer }, request, report, release) {
     decoder.onmessage = ({ data }) => {
         if (data.type === fromDecoder.store.type) {
             writer.postMessage(data.request, transferred(data.request));
-        } else if (data.type === fromDecoder.done.type || data.type === fromDecoder.failed.type) {
+        } else if (ends.has(data.type)) {
             finish(data);
         } else {
             report(data);
@@ -89,7 +93,7 @@ function run({ decoder, writer }, request, report, release) {
         };
         worker.onmessageerror = () => fail('The conversion failed in the browser: a message from its worker was lost');
     }
-    decoder.postMessage(toDecoder.convert(request));
+    decoder.postMessage(request);
     return { ended, cancel: () => finish(pageEnds.cancelled()) };
 }
 
@@ -98,18 +102,21 @@ export async function loadConverter() {
     const [module, ...texts] = await Promise.all([compileModule(), ...workerModules.map(siteText)]);
     const urls = moduleUrls(texts);
     const idle = [];
+    const startJob = (request, report) => {
+        let pair;
+        try {
+            pair = idle.pop() ?? startWorkers(urls, module);
+        } catch (error) {
+            const ended = Promise.resolve(fromDecoder.failed(`The conversion could not start: ${error.message}`));
+            return { ended, cancel: () => {} };
+        }
+        return run(pair, request, report, (kept) => (kept ? idle.push(pair) : pair.stop()));
+    };
     return {
-        // Starts converting `request` (messages.js, toDecoder.convert).
-        start(request, report) {
-            let pair;
-            try {
-                pair = idle.pop() ?? startWorkers(urls, module);
-            } catch (error) {
-                const ended = Promise.resolve(fromDecoder.failed(`The conversion could not start: ${error.message}`));
-                return { ended, cancel: () => {} };
-            }
-            return run(pair, request, report, (kept) => (kept ? idle.push(pair) : pair.stop()));
-        },
+        // Starts converting a file (messages.js, toDecoder.convert).
+        start: (request, report) => startJob(toDecoder.convert(request), report),
+        // Lists a disc image: a promise of the job's last message.
+        list: (image, files) => startJob(toDecoder.list(image, files), () => {}).ended,
         // Lets go of the workers that no conversion uses.
         release() {
             idle.splice(0).forEach((pair) => pair.stop());

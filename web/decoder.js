@@ -4,15 +4,18 @@
 // once. The page starts it beside a writer (writer.js) and passes their
 // messages on; messages.js defines them all.
 import createRippers from './rippers.js';
+import { parseListing } from './discs.js';
 import { createLog } from './log.js';
 import { fromDecoder, toDecoder, toWriter, transferred } from './messages.js';
 
 const mebibyte = 1 << 20;
 
-// Reads a file through a window of 16 MiB, so that the module's reads cost a
-// copy rather than a call into the browser, and asks for the next window as
-// soon as one arrives, so that the browser reads it while the module decodes
-// this one. The whole file is never in memory.
+// Reads a file through a window of 16 MiB where the module reads in full
+// pieces (1 MiB), so that its reads cost a copy rather than a call into the
+// browser, and asks for the next window as soon as one arrives, so that the
+// browser reads it while the module decodes this one. A smaller read (a disc
+// image's directory, a sample of a file being sorted) takes what it asks
+// for and no more. The whole file is never in memory.
 function fileReader(file) {
     const windowBytes = 16 * mebibyte;
     const load = (start) => {
@@ -23,7 +26,11 @@ function fileReader(file) {
     let current = null;
     let next = null;
     return async (offset, length) => {
-        if (current === null || offset < current.start || offset + length > current.start + current.bytes.length) {
+        const inWindow = current !== null && offset >= current.start && offset + length <= current.start + current.bytes.length;
+        if (!inWindow && length < mebibyte) {
+            return new Uint8Array(await file.slice(offset, offset + length).arrayBuffer());
+        }
+        if (!inWindow) {
             const wanted = next !== null && next.start === offset ? next : load(offset);
             current = { start: wanted.start, bytes: await wanted.bytes };
             const end = current.start + current.bytes.length;
@@ -31,6 +38,33 @@ function fileReader(file) {
         }
         return current.bytes.subarray(offset - current.start, offset - current.start + length);
     };
+}
+
+// The job's files as the module reads them (Module.host.read and size),
+// counting the bytes read, and keeping the first failure to read.
+function jobFiles(files) {
+    const readers = files.map(fileReader);
+    const state = {
+        bytesRead: 0,
+        error: null,
+        size: (file) => files[file].size,
+        count: () => files.length,
+        async read(file, offset, capacity) {
+            if (offset >= files[file].size) {
+                return new Uint8Array(0);
+            }
+            try {
+                const piece = await readers[file](offset, capacity);
+                state.bytesRead += piece.length;
+                return piece;
+            } catch (error) {
+                state.error ??= error;
+                return null;
+            }
+        },
+        unreadable: () => new Error(`The file cannot be read (${state.error?.name ?? 'unknown error'}: ${state.error?.message ?? ''}).`),
+    };
+    return state;
 }
 
 // The writer's answers come in the order of the requests.
@@ -179,66 +213,111 @@ function messageLog() {
     };
 }
 
-async function convert(rippers, { files, name, size, program: chosenProgram, rateSwitch, storage, outputName }) {
-    const [file] = files;
-    const read = fileReader(file);
-    let readError = null;
-    const messages = messageLog();
-    let reported = 0;
-    let output = null;
-    rippers.host = {
-        // The next bytes from `offset`, at most `capacity`; null when the
-        // file cannot be read (it went away or changed under the reader).
-        async read(offset, capacity) {
-            if (offset >= size) {
-                return new Uint8Array(0);
-            }
-            let piece;
-            try {
-                piece = await read(offset, capacity);
-            } catch (error) {
-                readError = error;
-                return null;
-            }
-            const done = offset + piece.length;
-            if (output !== null && (done - reported >= 4 * mebibyte || done === size)) {
-                reported = done;
-                messages.send();
-                self.postMessage(fromDecoder.progress(done, size));
-            }
-            return piece;
-        },
-        write: (bytes) => output.write(bytes),
-        patch: (offset, bytes) => output.patch(offset, bytes),
-        outputLength: () => output.length(),
-        closeOutput: () => output.close(),
-        discardOutput: () => output.discard(),
+// The text the module's last call left (web_conversion.cpp, reply_text).
+function reply(rippers) {
+    const at = rippers.ccall('reply_text', 'number', [], []);
+    return new TextDecoder().decode(rippers.HEAPU8.subarray(at, at + rippers.ccall('reply_length', 'number', [], [])));
+}
+
+// The host a job's module reads, writes and prints through.
+function host(files, output, messages) {
+    return {
+        read: files.read,
+        size: files.size,
+        files: files.count,
+        write: (bytes) => output.current.write(bytes),
+        patch: (offset, bytes) => output.current.patch(offset, bytes),
+        outputLength: () => output.current.length(),
+        closeOutput: () => output.current.close(),
+        discardOutput: () => output.current.discard(),
         print: (bytes) => messages.add(bytes),
     };
+}
 
-    let program = chosenProgram;
+const cdAudio = { program: 'CD audio', rate: 44100 };
+
+async function convert(rippers, { files, location, name, size, program: chosenProgram, rateSwitch, storage, outputName }) {
+    const input = jobFiles(files);
+    const messages = messageLog();
+    const output = { current: null };
+    rippers.host = host(input, output, messages);
+    const { kind = 0, file = 0, start = 0, sectors = 0, layout = 0, size: located = size } = location ?? {};
+    rippers.ccall('locate_input', null, Array(6).fill('number'), [kind, file, start, sectors, layout, located]);
+
+    const audio = kind === 2;
+    let program = audio ? cdAudio.program : chosenProgram;
     if (program === 'auto') {
-        const guessed = await rippers.ccall('guess_program', 'number', [], [], { async: true });
-        if (guessed < 0) {
-            throw new Error(`The file cannot be read (${readError?.name ?? 'unknown error'}: ${readError?.message ?? ''}).`);
+        const sorted = await rippers.ccall('sort_input', 'number', [], [], { async: true });
+        if (sorted < 0) {
+            throw input.unreadable();
         }
-        program = guessed === 1 ? 'blockrip' : 'cinerip';
+        if (sorted === 2) {
+            messages.end();
+            self.postMessage(fromDecoder.skipped(reply(rippers)));
+            return;
+        }
+        program = sorted === 1 ? 'blockrip' : 'cinerip';
     }
     const useBlockrip = program === 'blockrip' ? 1 : 0;
-    const rate = rippers.ccall('program_rate', 'number', ['number', 'number'], [useBlockrip, rateSwitch ? 1 : 0]);
-    self.postMessage(fromDecoder.program(program, rate, chosenProgram === 'auto'));
+    const rate = audio ? cdAudio.rate
+        : rippers.ccall('program_rate', 'number', ['number', 'number'], [useBlockrip, rateSwitch ? 1 : 0]);
+    self.postMessage(fromDecoder.program(program, rate, chosenProgram === 'auto' && !audio));
 
-    output = await keptOutput(storage, outputName);
+    output.current = await keptOutput(storage, outputName);
+    const readBefore = input.bytesRead;
+    let reported = 0;
+    const read = input.read;
+    input.read = async (...request) => {
+        const piece = await read(...request);
+        const done = input.bytesRead - readBefore;
+        if (done - reported >= 4 * mebibyte || done >= size) {
+            reported = done;
+            messages.send();
+            self.postMessage(fromDecoder.progress(Math.min(done, size), size));
+        }
+        return piece;
+    };
+    rippers.host.read = input.read;
     // Named as a user would type it in a shell, so that it is not an option.
     const path = name.startsWith('-') ? `./${name}` : name;
-    const status = await rippers.ccall('convert_file', 'number', ['number', 'number', 'string', 'number'],
-        [useBlockrip, rateSwitch ? 1 : 0, path, size], { async: true });
-    const wav = await output.result();
+    const status = audio
+        ? await rippers.ccall('convert_audio_track', 'number', ['string'], [path], { async: true })
+        : await rippers.ccall('convert_file', 'number', ['number', 'number', 'string'],
+            [useBlockrip, rateSwitch ? 1 : 0, path], { async: true });
+    const wav = await output.current.result();
     messages.end();
     self.postMessage(fromDecoder.done({
         status, wav, rate, frames: rippers.ccall('sound_frames', 'number', [], []), waveform: outline(rippers),
         memory: rippers.HEAPU8.length,
     }));
+}
+
+const imageKinds = { iso: 0, bin: 1, cue: 2 };
+
+// Lists a disc image. A cue sheet comes first with the files it may name;
+// they are matched to its FILE lines by name, without regard to case.
+async function list(rippers, { image, files }) {
+    let input = jobFiles(files);
+    rippers.host = host(input, { current: null }, messageLog());
+    let used = [0];
+    if (image === 'cue') {
+        if (await rippers.ccall('cue_file_names', 'number', [], [], { async: true }) < 0) {
+            throw new Error(`The cue sheet cannot be read: ${reply(rippers)}.`);
+        }
+        used = reply(rippers).split('\n').filter((name) => name !== '').map((name) => {
+            const found = files.findIndex((file, i) => i > 0 && file.name.toLowerCase() === name.toLowerCase());
+            if (found < 0) {
+                throw new Error(`The cue sheet names ${name}, which was not chosen with it.`);
+            }
+            return found;
+        });
+        input = jobFiles([files[0], ...used.map((i) => files[i])]);
+        rippers.host = host(input, { current: null }, messageLog());
+    }
+    if (await rippers.ccall('list_disc', 'number', ['number'], [imageKinds[image]], { async: true }) < 0) {
+        throw input.error !== null ? input.unreadable() : new Error(`The disc image cannot be read: ${reply(rippers)}.`);
+    }
+    self.postMessage(fromDecoder.listed(parseListing(reply(rippers)), used, input.bytesRead));
 }
 
 let rippers = null;
@@ -254,7 +333,8 @@ self.onmessage = ({ data }) => {
         waiting.shift()?.(data.answer);
         break;
     case toDecoder.convert.type:
-        rippers.then((instance) => convert(instance, data)).catch((error) => {
+    case toDecoder.list.type:
+        rippers.then((instance) => (data.type === toDecoder.list.type ? list : convert)(instance, data)).catch((error) => {
             const message = error instanceof RangeError || /memory/i.test(String(error))
                 ? `The browser ran out of memory: ${error.message}`
                 : error.message ?? String(error);

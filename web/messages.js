@@ -16,13 +16,19 @@ export const toDecoder = {
     // First, and once: the compiled module, which the worker instantiates
     // once and keeps for every job after.
     start: kind('start', (module) => ({ module })),
-    // One file to convert. `files` are the Files it is read from (one, or an
-    // image's); `location` says where in them it lies (null: the whole of
-    // the first); `program` is 'cinerip', 'blockrip' or 'auto'; `storage` the
-    // page's folder in the origin-private file system, or null; `outputName`
-    // the WAV file's name there.
+    // One file to convert. `files` are the Files it is read from (one, or a
+    // disc image's); `location` says where in them it lies (null: the whole
+    // of the first; see discs.js); `name` is what the program is given, and
+    // `size` how many bytes it is read from; `program` is 'cinerip',
+    // 'blockrip' or 'auto' (sorted by content); `storage` the page's folder in
+    // the origin-private file system, or null; `outputName` the WAV file's
+    // name there.
     convert: kind('convert', ({ files, location, name, size, program, rateSwitch, storage, outputName }) =>
         ({ files, location, name, size, program, rateSwitch, storage, outputName })),
+    // A disc image to list: `image` is 'iso', 'bin' (raw sectors) or 'cue';
+    // `files` its File, or for a cue sheet its File and then every file that
+    // may be one it names.
+    list: kind('list', (image, files) => ({ image, files })),
     // The writer's answer to the worker's last request.
     stored: kind('stored', (answer) => ({ answer })),
 };
@@ -45,6 +51,12 @@ export const fromDecoder = {
         ({ status, wav, rate, frames, waveform, memory })),
     // The end of a job that something in the browser stopped, outside the run.
     failed: kind('failed', (message) => ({ message })),
+    // The end of a job whose file was sorted as holding no sound, and why.
+    skipped: kind('skipped', (reason) => ({ reason })),
+    // The end of a listing: the image's entries (discs.js, parseListing);
+    // which of the job's files, by index, the image is made of, in the order
+    // the entries' locations count them; and how many bytes were read.
+    listed: kind('listed', (entries, used, bytesRead) => ({ entries, used, bytesRead })),
 };
 
 // The page's own ends of a job, beside `done` and `failed`.

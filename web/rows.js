@@ -31,8 +31,9 @@ function drawWaveform(canvas, { low, high }) {
 
 // `source` is what the row converts: its `path` in the list, the `name` the
 // program is given, its `size`, and where its bytes are (files.js).
-// `onCancel` is called when the user cancels this file.
-export function createRow(source, onCancel) {
+// `onCancel` is called when the user cancels this file, `onConvert(program)`
+// when a skipped file is to be converted anyway.
+export function createRow(source, onCancel, onConvert) {
     const { path, name, size } = source;
     const state = element('span', { className: 'state', textContent: 'Waiting...' });
     const progress = element('progress', { max: size || 1, value: 0, hidden: true });
@@ -71,6 +72,19 @@ export function createRow(source, onCancel) {
             progress.hidden = false;
         },
 
+        // Back to waiting, as a skipped file to be converted anyway.
+        reopen() {
+            row.state = 'waiting';
+            row.status = null;
+            state.textContent = 'Waiting...';
+            item.querySelector('.convert-anyway')?.remove();
+            consoleText.replaceChildren();
+            meaning.textContent = '';
+            item.classList.remove('failed');
+            delete item.dataset.status;
+            state.after(cancel);
+        },
+
         // A message from the conversion's worker while it runs.
         report(message) {
             if (message.type === fromDecoder.program.type) {
@@ -92,9 +106,19 @@ export function createRow(source, onCancel) {
             progress.hidden = true;
             cancel.remove();
             state.textContent = statusLabel(row.status);
-            meaning.textContent = end.type === fromDecoder.failed.type
-                ? `${statusMeaning(row.status)} ${end.message}` : statusMeaning(row.status);
-            item.classList.toggle('failed', row.status !== 0 && row.status !== pageStatus.cancelled);
+            const why = end.message ?? (end.reason && `${end.reason}.`);
+            meaning.textContent = why ? `${statusMeaning(row.status)} ${why}` : statusMeaning(row.status);
+            item.classList.toggle('failed', row.status !== 0 && row.status !== pageStatus.cancelled &&
+                row.status !== pageStatus.skipped);
+            if (row.status === pageStatus.skipped && source.files.length > 0) {
+                const offer = element('span', { className: 'convert-anyway' }, ...['cinerip', 'blockrip'].map((program) => {
+                    const button = element('button', { type: 'button', textContent: `Convert with ${program}` });
+                    button.setAttribute('aria-label', `Convert ${path} with ${program}`);
+                    button.addEventListener('click', () => onConvert(program));
+                    return button;
+                }));
+                state.after(offer);
+            }
             if (end.type === fromDecoder.done.type) {
                 row.bytesDone = row.size;
                 item.dataset.memory = String(end.memory);

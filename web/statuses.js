@@ -2,7 +2,7 @@
 // ends that only the page has. What each means to the user, and the kind it
 // is counted as in the batch's summary.
 
-export const pageStatus = { failed: 'failed', cancelled: 'cancelled' };
+export const pageStatus = { failed: 'failed', cancelled: 'cancelled', skipped: 'skipped' };
 
 const meanings = new Map([
     [0, 'Done: the conversion finished and the WAV file is complete.'],
@@ -12,6 +12,7 @@ const meanings = new Map([
     [4, 'The conversion stopped early; the WAV file, if offered, holds what was converted.'],
     [pageStatus.failed, 'The browser could not convert this file; nothing was written.'],
     [pageStatus.cancelled, 'Cancelled: the conversion was ended; no WAV file is offered.'],
+    [pageStatus.skipped, 'Not converted:'],
 ]);
 
 export function statusMeaning(status) {

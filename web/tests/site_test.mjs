@@ -44,13 +44,19 @@ function writeFile(name, bytes) {
     return file;
 }
 
-// Random valid blocks (filters 0-4, shifts 0-12), `mebibytes` of them.
-function blocksFile(name, mebibytes) {
-    const file = path.join(work, name);
-    const pattern = randomBytes(1 << 20);
+// Random valid blocks (filters 0-4, shifts 0-12, flags 0-7).
+function validBlocks(bytes) {
+    const pattern = randomBytes(bytes);
     for (let i = 0; i < pattern.length; i += 16) {
         pattern[i] = (pattern[i] % 5) * 16 + (pattern[i] % 13);
+        pattern[i + 1] &= 7;
     }
+    return pattern;
+}
+
+function blocksFile(name, mebibytes) {
+    const file = path.join(work, name);
+    const pattern = validBlocks(1 << 20);
     const descriptor = fs.openSync(file, 'w');
     for (let i = 0; i < mebibytes; ++i) {
         fs.writeSync(descriptor, pattern);
@@ -142,13 +148,13 @@ let server;
 const site = () => server.url();
 
 // Chooses files through an input with the given settings, and waits for all
-// the rows there are then to end.
-async function choose(files, { program = 'auto', rateSwitch = false, input = '#files', whileRunning } = {}) {
+// the rows there are then to end: one a file, or `rows` more.
+async function choose(files, { program = 'auto', rateSwitch = false, input = '#files', whileRunning, rows } = {}) {
     await engine.evaluate(pageSettings, program, rateSwitch);
     const rowsBefore = await engine.evaluate(() => document.querySelectorAll('.result').length);
     await engine.upload(input, files);
     await whileRunning?.();
-    return (await engine.evaluate(endedRows, rowsBefore + files.length))
+    return (await engine.evaluate(endedRows, rowsBefore + (rows ?? files.length)))
         .map((row) => ({ ...row, wav: row.wav === null ? null : Buffer.from(row.wav, 'base64') }));
 }
 
@@ -208,7 +214,7 @@ function chunk(tag, size, payload) {
 }
 const broken = Buffer.concat([chunk('Vi10', 16, Buffer.alloc(8, 0x55)),
     chunk('Ad10', 8 + 16 * 10, Buffer.concat([block(0x2c), block(0x5c), block(0xf3)]))]);
-const noise = Buffer.concat([Buffer.from([0x01]), randomBytes(16 * 50 + 7)]);
+const noise = Buffer.concat([validBlocks(16 * 50), randomBytes(7)]);
 
 const onlyIn = (...engines) => (engines.includes(engineName) ? false : `runs in ${engines.join(' and ')} only`);
 
@@ -261,13 +267,14 @@ const cases = [
             goneChosen: writeFile('c-gone.vb', noise), after: writeFile('d-after.vb', noise),
         };
         const rows = await choose([files.large, files.gone, files.after], {
+            rows: 4,
             whileRunning: async () => {
                 await engine.evaluate(pageSettings, 'blockrip', false);
                 await engine.upload('#files', [files.goneChosen]);
                 fs.rmSync(files.gone);
                 fs.rmSync(files.goneChosen);
             },
-        }).then(() => engine.evaluate(endedRows, 4));
+        });
         const [large, gone, goneChosen, afterwards] = rows;
         assert.equal(large.status, '0');
         assert.equal(gone.status, 'failed');
@@ -277,7 +284,7 @@ const cases = [
         assert.equal(afterwards.status, '0');
         const counts = await engine.evaluate(() => Object.fromEntries(
             [...document.querySelectorAll('[data-count]')].map((count) => [count.dataset.count, Number(count.textContent)])));
-        assert.deepEqual(counts, { done: 2, other: 1, failed: 1, cancelled: 0, waiting: 0 });
+        assert.deepEqual(counts, { done: 2, other: 1, failed: 1, skipped: 0, cancelled: 0, waiting: 0 });
     }],
 
     ['a writer that stops fails its file alone', {}, async () => {
@@ -336,6 +343,68 @@ const cases = [
         assert.equal(paths.at(-1), 'DISC/XA/A.STR');
     }],
 
+    ['reads disc images and converts only their sound', {}, async () => {
+        // A disc as the project's tool makes it from a folder: as one .bin,
+        // as one .bin a track, and (without its Form 2 file) as an .iso.
+        const sources = {
+            'MOVIES/INTRO.STR': fs.readFileSync(sample('fanfare.str')), 'SOUND/CHORD.VB': fs.readFileSync(sample('chord.vb')),
+            'SYSTEM.CNF': Buffer.from('BOOT = cdrom:\\SLUS_000.00;1\r\n'), DUMMY: Buffer.alloc(0), 'SOUND/MUSIC.XA': randomBytes(9000),
+        };
+        for (const disc of ['GAME', 'PLAIN']) {
+            for (const [name, bytes] of Object.entries(sources)) {
+                if (disc === 'GAME' || !name.endsWith('.XA')) {
+                    fs.mkdirSync(path.dirname(path.join(work, disc, name)), { recursive: true });
+                    fs.writeFileSync(path.join(work, disc, name), bytes);
+                }
+            }
+        }
+        const tool = (...args) => assert.equal(spawnSync(args[0], args.slice(1), { cwd: work }).status, 0, args.join(' '));
+        tool(env.MAKE_DISC_IMAGE, 'GAME', 'Game', writeFile('track.raw', randomBytes(30000)));
+        tool(env.MAKE_DISC_IMAGE, 'PLAIN', 'Plain');
+        tool(env.READ_DISC_IMAGE, 'Game.cue', 'expected');
+        writeFile('Broken.iso', Buffer.alloc(40000));
+        writeFile('Lost.cue', 'FILE "LOST.BIN" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n');
+        const chosen = ['Game.cue', 'Game.bin', 'Game (tracks).cue', 'Game (Track 1).bin', 'Game (Track 2).bin', 'Plain.iso',
+            'Broken.iso', 'Lost.cue'];
+        // Five entries a disc, the audio track on two, and the two that fail.
+        const rows = await choose(chosen.map((name) => path.join(work, name)), { rows: 3 * 4 + 2 + 2 });
+        const byPath = Object.fromEntries(rows.map((row) => [row.path, row]));
+        const skipped = (why) => (row) => assert.ok(row.status === 'skipped' && row.meaning === `Not converted: ${why}.`, row.path);
+        const failed = (why) => (row) => assert.ok(row.status === 'failed' && why.test(row.meaning), row.meaning);
+        const same = (program, name) => (row) => assertSameAsNative(row, convertNatively(program, row.name, sources[name]));
+        const track = (row) => {
+            assert.equal(row.status, '0');
+            assert.ok(row.wav.equals(fs.readFileSync(path.join(work, 'expected', 'Track 02.wav'))));
+        };
+        const table = [
+            ['Broken.iso', failed(/no ISO 9660 file system/)],
+            ['Lost.cue', failed(/The cue sheet names LOST\.BIN, which was not chosen with it/)],
+            ...['Game', 'Game (tracks)', 'Plain'].flatMap((disc) => [
+                [`${disc}/DUMMY`, skipped('an empty file')],
+                [`${disc}/SYSTEM.CNF`, skipped('not ADPCM sound')],
+                [`${disc}/MOVIES/INTRO.STR`, same('cinerip', 'MOVIES/INTRO.STR')],
+                [`${disc}/SOUND/CHORD.VB`, same('blockrip', 'SOUND/CHORD.VB')],
+                ...(disc === 'Plain' ? [] : [[`${disc}/SOUND/MUSIC.XA`, skipped('not ADPCM sound')], [`${disc}/Track 02`, track]]),
+            ]),
+        ];
+        assert.deepEqual(rows.map((row) => row.path).sort(), table.map(([name]) => name).sort());
+        for (const [name, check] of table) {
+            check(byPath[name]);
+        }
+
+        // A skipped file converted anyway, with the program chosen for it.
+        const again = await engine.evaluate(async () => {
+            const row = document.querySelector('[data-path="Plain/SYSTEM.CNF"]');
+            row.querySelector('.convert-anyway button:last-child').click();
+            await window.until(() => row.dataset.status !== undefined);
+            return row.dataset.status;
+        });
+        assert.equal(again, '0');
+        const zip = unzip(Buffer.from((await engine.evaluate(downloadAll)).bytes, 'base64'));
+        assert.ok(zip.has('Game/Track 02.wav') && zip.has('Plain/SYSTEM.CNF.wav') && !zip.has('Game/DUMMY.wav'));
+        assert.equal(zip.size, 3 + 3 + 3, 'the sound of each disc, and the file converted anyway');
+    }],
+
     // Firefox's WebDriver BiDi refuses to set a folder on an input, and
     // WebKitWebDriver hands over an empty file instead.
     ['takes a whole folder, and names the ZIP after it', {
@@ -343,20 +412,49 @@ const cases = [
     }, async () => {
         const disc = path.join(work, 'DISC1');
         fs.mkdirSync(path.join(disc, 'MOVIES'), { recursive: true });
+        fs.mkdirSync(path.join(disc, 'IMAGES', 'INSIDE'), { recursive: true });
         fs.copyFileSync(sample('fanfare.str'), path.join(disc, 'MOVIES', 'INTRO.STR'));
         fs.copyFileSync(sample('chord.vb'), path.join(disc, 'SOUND.VB'));
+        fs.copyFileSync(sample('chord.vb'), path.join(disc, 'IMAGES', 'INSIDE', 'CHORD.VB'));
+        // An image beside the loose files: its .bin found beside its .cue.
+        assert.equal(spawnSync(env.MAKE_DISC_IMAGE, ['INSIDE', 'Inside'], { cwd: path.join(disc, 'IMAGES') }).status, 0);
+        fs.rmSync(path.join(disc, 'IMAGES', 'INSIDE'), { recursive: true });
+        for (const file of fs.readdirSync(path.join(disc, 'IMAGES')).filter((name) => !/^Inside\.(cue|bin)$/.test(name))) {
+            fs.rmSync(path.join(disc, 'IMAGES', file));
+        }
         const rows = await choose([disc], { input: '#folder' });
-        assert.deepEqual(rows.map((row) => row.path), ['DISC1/MOVIES/INTRO.STR', 'DISC1/SOUND.VB']);
-        assert.deepEqual(rows.map((row) => row.status), ['0', '0']);
+        assert.deepEqual(rows.map((row) => row.path), ['DISC1/IMAGES/Inside/CHORD.VB', 'DISC1/MOVIES/INTRO.STR', 'DISC1/SOUND.VB']);
+        assert.deepEqual(rows.map((row) => row.status), ['0', '0', '0']);
         assert.equal((await engine.evaluate(downloadAll)).name, 'DISC1.zip');
     }],
 
-    ['streams 256 MiB through flat memory', { skip: onlyIn('chromium') }, async () => {
-        const [row] = await choose([blocksFile('huge.vb', 256)], { program: 'blockrip' });
-        assert.equal(row.status, '0');
-        assert.equal(row.wavSize, 58 + 56 * (256 << 16));
-        assert.ok(row.memory <= 64 << 20, `memory ${row.memory}`);
-    }],
+    ['streams 256 MiB, and reads a file past 4 GiB in a disc image, through flat memory', { skip: onlyIn('chromium') },
+        async () => {
+            const [row] = await choose([blocksFile('huge.vb', 256)], { program: 'blockrip' });
+            assert.equal(row.status, '0');
+            assert.equal(row.wavSize, 58 + 56 * (256 << 16));
+            assert.ok(row.memory <= 64 << 20, `memory ${row.memory}`);
+            await clearList();
+
+            // The tool's image, its one file moved to a sector past 4 GiB; the
+            // rest of the image is a hole.
+            fs.mkdirSync(path.join(work, 'FAR'), { recursive: true });
+            fs.copyFileSync(sample('fanfare.str'), path.join(work, 'FAR', 'INTRO.STR'));
+            assert.equal(spawnSync(env.MAKE_DISC_IMAGE, ['FAR', 'Far'], { cwd: work }).status, 0);
+            const image = fs.readFileSync(path.join(work, 'Far.bin'));
+            const record = image.indexOf('INTRO.STR;1') - 33;
+            const first = image.readUInt32LE(record + 2);
+            const far = 1900000;
+            image.writeUInt32LE(far, record + 2);
+            image.writeUInt32BE(far, record + 6);
+            const descriptor = fs.openSync(path.join(work, 'Far.bin'), 'w');
+            fs.writeSync(descriptor, image.subarray(0, first * 2352));
+            fs.writeSync(descriptor, image.subarray(first * 2352), 0, image.length - first * 2352, far * 2352);
+            fs.closeSync(descriptor);
+            const [intro] = await choose([path.join(work, 'Far.bin')]);
+            assert.equal(intro.path, 'Far/INTRO.STR');
+            assertSameAsNative(intro, convertNatively('cinerip', 'INTRO.STR', fs.readFileSync(sample('fanfare.str'))));
+        }],
 
     ['a write the storage refuses ends the run with its status and keeps nothing', { skip: onlyIn('chromium') },
         async () => {

@@ -1,0 +1,114 @@
+// Disc images among the files added: a cue sheet with the .bin files it
+// names (chosen with it, or beside it in its folder), a .bin that starts with
+// a raw sector's sync pattern, or an .iso. Each is listed by a decoding
+// worker; its files and CD audio tracks become rows of their own, under the
+// image's name without its extension, as if its folder had been dropped.
+import { fromDecoder } from './messages.js';
+
+const extension = (path) => path.slice(path.lastIndexOf('.') + 1).toLowerCase();
+const folderOf = (path) => path.slice(0, path.lastIndexOf('/') + 1);
+const withoutExtension = (path) => (path.lastIndexOf('.') > path.lastIndexOf('/') ? path.slice(0, path.lastIndexOf('.')) : path);
+
+// What the module's listing says (web_conversion.cpp, give_listing): a line
+// an entry, its kind, its path, and a data file's or track's location, or an
+// unread one's reason. A location's `kind` is 1 for a data file, 2 for an
+// audio track; its `file` counts in the listing's files.
+export function parseListing(text) {
+    return text.split('\n').filter((line) => line !== '').map((line) => {
+        const [kind, path, ...rest] = line.split('\t');
+        if (kind === 'U') {
+            return { path, reason: rest.join('\t'), location: null, span: 0 };
+        }
+        const [file, start, sectors, layout, size] = rest.map(Number);
+        const audio = kind === 'A';
+        // How many of the image's bytes it is read from.
+        const span = audio ? size : sectors * (layout === 0 ? 2352 : 2048);
+        return { path, reason: null, location: { kind: audio ? 2 : 1, file, start, sectors, layout, size }, span };
+    });
+}
+
+// The rows an image's listing gives, read from `files`: each under the
+// image's path without its extension.
+export function imageSources(imagePath, entries, files) {
+    const top = withoutExtension(imagePath);
+    return entries.map(({ path, reason, location, span }) => ({
+        path: `${top}/${path}`,
+        name: path.slice(path.lastIndexOf('/') + 1),
+        size: span,
+        files: location === null ? [] : files,
+        location,
+        reason,
+    }));
+}
+
+// The cue sheets among the files, each with the files it may name: those
+// in its folder.
+export function cueSheets(sources) {
+    return sources.filter((source) => extension(source.path) === 'cue').map((cue) => ({
+        cue,
+        candidates: sources.filter((other) => other !== cue && folderOf(other.path) === folderOf(cue.path)),
+    }));
+}
+
+async function startsWith(file, offset, expected) {
+    try {
+        const bytes = new Uint8Array(await file.slice(offset, offset + expected.length).arrayBuffer());
+        return expected.every((byte, i) => bytes[i] === byte);
+    } catch {
+        return false; // it will fail where it is converted
+    }
+}
+
+const sync = [0x00, ...Array(10).fill(0xff), 0x00];
+const volume = [...'CD001'].map((c) => c.charCodeAt(0));
+
+// Which kind of image a file is, by its name and its first bytes, or null.
+async function imageKind({ path, files: [file] }) {
+    switch (extension(path)) {
+    case 'iso':
+        return 'iso';
+    case 'bin':
+        return (await startsWith(file, 0, sync)) ? 'bin' : null;
+    default:
+        return null;
+    }
+}
+
+// Sorts out the files added: what is a disc image, listed by `list(image,
+// files)` (a promise of the worker's last message), and what is converted
+// as it is. Resolves to the sources of rows to add, and the images that
+// cannot be read, each with its path and why.
+export async function readImages(sources, list) {
+    const claimed = new Set();
+    const listings = [];
+    for (const { cue, candidates } of cueSheets(sources)) {
+        claimed.add(cue);
+        const files = [cue.files[0], ...candidates.map((candidate) => candidate.files[0])];
+        const ended = await list('cue', files);
+        for (const used of ended.used ?? []) {
+            claimed.add(candidates[used - 1]);
+        }
+        listings.push({ path: cue.path, ended, files });
+    }
+    const rows = [];
+    for (const source of sources.filter((each) => !claimed.has(each))) {
+        const image = await imageKind(source);
+        if (image === null) {
+            rows.push(source);
+        } else {
+            listings.push({ path: source.path, ended: await list(image, source.files), files: source.files });
+        }
+    }
+    const failed = [];
+    for (const { path, ended, files } of listings) {
+        if (ended.type === fromDecoder.listed.type) {
+            for (const entry of imageSources(path, ended.entries, ended.used.map((i) => files[i]))) {
+                rows.push(entry);
+            }
+        } else {
+            const name = path.slice(path.lastIndexOf('/') + 1);
+            failed.push({ path, name, size: 0, files: [], location: null, message: ended.message });
+        }
+    }
+    return { rows, failed };
+}
