@@ -5,7 +5,7 @@
 import { readImages } from './discs.js';
 import { fromDecoder, pageEnds } from './messages.js';
 import { byPath, zipName } from './names.js';
-import { createQueue } from './queue.js';
+import { conversionsAtOnce, createQueue } from './queue.js';
 import { createRow } from './rows.js';
 import { summaryKind, summaryKinds } from './statuses.js';
 import { buildZip } from './zip.js';
@@ -127,10 +127,20 @@ export function createBatch(page, converter, storage) {
         row.converting();
         showSummary();
         try {
-            const end = await convert(row);
+            let end = await convert(row);
             if (!end.wav) {
                 storage?.remove(row.outputName); // what a cancel or a failure left
             }
+            if (end.type === pageEnds.unstarted.type && running.size > 1 && !row.cleared) {
+                // The browser refused another pair of workers: the others go
+                // on, and this file waits for one of theirs.
+                queue.setLimit(running.size - 1);
+                ++counts.waiting;
+                row.reopen();
+                queue.add([row]);
+                return;
+            }
+            end = end.type === pageEnds.unstarted.type ? fromDecoder.failed(end.message) : end;
             if (!row.cleared) {
                 finish(row, end);
             }
@@ -141,6 +151,8 @@ export function createBatch(page, converter, storage) {
     }
 
     const queue = createQueue(byPath, run);
+    const atOnce = conversionsAtOnce(navigator.hardwareConcurrency, navigator.deviceMemory);
+    queue.setLimit(atOnce);
 
     function cancel(row) {
         if (row.state === 'waiting') {
@@ -236,6 +248,7 @@ export function createBatch(page, converter, storage) {
         clear() {
             ++clears;
             queue.clear();
+            queue.setLimit(atOnce); // workers refused before may start now
             for (const row of rows) {
                 row.cleared = true;
                 row.cancelConversion?.();

@@ -1,9 +1,10 @@
 // The converter as the page uses it: the module fetched and compiled once,
-// with the workers' code, while the page loads. Each file is converted by a
-// decoding worker and a writer of its own; once it ends, the two are kept for
-// the next file, unless it was cancelled or failed. No conversion fetches
-// anything: the workers' modules are made from what the page fetched.
-import { fromDecoder, pageEnds, toDecoder, transferred } from './messages.js';
+// with the workers' code, while the page loads. Each job (a file to convert,
+// a disc image to list) runs on a decoding worker and a writer of its own;
+// once it ends, the two are kept for the next job, unless it was cancelled
+// or failed. No job fetches anything: the workers' modules are made from
+// what the page fetched.
+import { fromDecoder, pageEnds, toDecoder, transferred, workerReady } from './messages.js';
 
 async function compileModule() {
     const response = await fetch('rippers.wasm');
@@ -41,18 +42,43 @@ function moduleUrls(texts) {
     return urls;
 }
 
+// Long enough for a slow machine to instantiate the module; a worker that
+// says nothing for that long is taken as one that could not start.
+const startSeconds = 30;
+
+// A decoding worker and a writer, once both say they are ready.
 function startWorkers(urls, module) {
-    const started = [];
-    try {
-        started.push(new Worker(urls.get('decoder.js'), { type: 'module', name: 'decoder' }));
-        started.push(new Worker(urls.get('writer.js'), { type: 'module', name: 'writer' }));
-    } catch (error) {
-        started.forEach((worker) => worker.terminate());
-        throw error;
-    }
-    const [decoder, writer] = started;
-    decoder.postMessage(toDecoder.start(module));
-    return { decoder, writer, stop: () => started.forEach((worker) => worker.terminate()) };
+    return new Promise((resolve, reject) => {
+        const started = [];
+        const stop = () => started.forEach((worker) => worker.terminate());
+        const refuse = (why) => {
+            clearTimeout(watchdog);
+            stop();
+            reject(new Error(why));
+        };
+        const watchdog = setTimeout(() => refuse(`its workers did not start within ${startSeconds} s`), startSeconds * 1000);
+        try {
+            started.push(new Worker(urls.get('decoder.js'), { type: 'module', name: 'decoder' }));
+            started.push(new Worker(urls.get('writer.js'), { type: 'module', name: 'writer' }));
+        } catch (error) {
+            refuse(error.message);
+            return;
+        }
+        let waiting = started.length;
+        for (const [i, worker] of started.entries()) {
+            worker.onmessage = ({ data }) => {
+                if (data.type === workerReady.type && --waiting === 0) {
+                    clearTimeout(watchdog);
+                    resolve({ decoder: started[0], writer: started[1], stop });
+                }
+            };
+            worker.onerror = (event) => {
+                event.preventDefault();
+                refuse(event.message || `its ${i === 0 ? 'decoding worker' : 'writer'} could not start`);
+            };
+        }
+        started[0].postMessage(toDecoder.start(module));
+    });
 }
 
 // The last message of a job; a pair that ends one other than by failing is
@@ -89,7 +115,7 @@ function run({ decoder, writer }, request, report, release) {
     for (const worker of [decoder, writer]) {
         worker.onerror = (event) => {
             event.preventDefault();
-            fail(`The conversion failed in the browser: ${event.message || `its ${worker === writer ? 'writer' : 'worker'} could not start`}`);
+            fail(`The conversion failed in the browser: ${event.message || `its ${worker === writer ? 'writer' : 'decoding worker'} stopped`}`);
         };
         worker.onmessageerror = () => fail('The conversion failed in the browser: a message from its worker was lost');
     }
@@ -103,21 +129,37 @@ export async function loadConverter() {
     const urls = moduleUrls(texts);
     const idle = [];
     const startJob = (request, report) => {
-        let pair;
-        try {
-            pair = idle.pop() ?? startWorkers(urls, module);
-        } catch (error) {
-            const ended = Promise.resolve(fromDecoder.failed(`The conversion could not start: ${error.message}`));
-            return { ended, cancel: () => {} };
-        }
-        return run(pair, request, report, (kept) => (kept ? idle.push(pair) : pair.stop()));
+        let cancelled = false;
+        let cancelJob = () => {};
+        const ended = (async () => {
+            let pair;
+            try {
+                pair = idle.pop() ?? await startWorkers(urls, module);
+            } catch (error) {
+                return pageEnds.unstarted(`The conversion could not start: ${error.message}`);
+            }
+            if (cancelled) {
+                idle.push(pair);
+                return pageEnds.cancelled();
+            }
+            const job = run(pair, request, report, (kept) => (kept ? idle.push(pair) : pair.stop()));
+            cancelJob = job.cancel;
+            return job.ended;
+        })();
+        return {
+            ended,
+            cancel() {
+                cancelled = true;
+                cancelJob();
+            },
+        };
     };
     return {
         // Starts converting a file (messages.js, toDecoder.convert).
         start: (request, report) => startJob(toDecoder.convert(request), report),
         // Lists a disc image: a promise of the job's last message.
         list: (image, files) => startJob(toDecoder.list(image, files), () => {}).ended,
-        // Lets go of the workers that no conversion uses.
+        // Lets go of the workers that no job uses.
         release() {
             idle.splice(0).forEach((pair) => pair.stop());
         },

@@ -6,7 +6,7 @@
 import createRippers from './rippers.js';
 import { parseListing } from './discs.js';
 import { createLog } from './log.js';
-import { fromDecoder, toDecoder, toWriter, transferred } from './messages.js';
+import { fromDecoder, toDecoder, toWriter, transferred, workerReady } from './messages.js';
 
 const mebibyte = 1 << 20;
 
@@ -327,7 +327,13 @@ self.onmessage = ({ data }) => {
     switch (data.type) {
     case toDecoder.start.type:
         rippers = instantiate(data.module);
-        rippers.catch(() => {}); // seen by each job
+        rippers.then(() => self.postMessage(workerReady()), (error) => {
+            // Thrown outside the promise, it reaches the page as this
+            // worker's error: it could not start.
+            setTimeout(() => {
+                throw error;
+            });
+        });
         break;
     case toDecoder.stored.type:
         waiting.shift()?.(data.answer);

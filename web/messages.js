@@ -11,6 +11,10 @@ function kind(type, fields) {
     return make;
 }
 
+// A worker to the page, once, when it can take jobs: the writer as soon as
+// it runs, the decoding worker once it has its module.
+export const workerReady = kind('ready', () => ({}));
+
 // The page to a decoding worker.
 export const toDecoder = {
     // First, and once: the compiled module, which the worker instantiates
@@ -59,9 +63,12 @@ export const fromDecoder = {
     listed: kind('listed', (entries, used, bytesRead) => ({ entries, used, bytesRead })),
 };
 
-// The page's own ends of a job, beside `done` and `failed`.
+// The page's own ends of a job, beside the worker's.
 export const pageEnds = {
     cancelled: kind('cancelled', () => ({})),
+    // No worker could be started for it; with other conversions running the
+    // page tries it again later, with fewer at once.
+    unstarted: kind('unstarted', (message) => ({ message })),
 };
 
 // A decoding worker to its writer, one request at a time; each is answered

@@ -76,3 +76,13 @@ export function createQueue(compare, run) {
         },
     };
 }
+
+// How many files the page converts at once: one a core, at least one, and
+// few enough that its memory stays bounded. A conversion holds at most
+// 104 MiB (64 of module memory, 8 of pieces for its writer, two file
+// windows of 16), so at most 16 run at once, and where the browser tells
+// the device's memory, they keep to a quarter of it.
+export function conversionsAtOnce(cores, memoryGiB) {
+    const byMemory = memoryGiB ? Math.floor((memoryGiB * 1024) / 4 / 104) : Infinity;
+    return Math.max(1, Math.min(cores || 1, 16, byMemory));
+}

@@ -136,7 +136,16 @@ export function createRow(source, onCancel, onConvert) {
                 canvas.setAttribute('aria-label', `Waveform of ${name}.wav`);
                 state.after(audio, download);
                 consoleText.after(canvas);
-                drawWaveform(canvas, end.waveform);
+                // Drawn once it is shown: a batch of thousands of files would
+                // otherwise draw thousands of pictures nobody opens.
+                const draw = () => {
+                    if (details.open) {
+                        details.removeEventListener('toggle', draw);
+                        drawWaveform(canvas, end.waveform);
+                    }
+                };
+                details.addEventListener('toggle', draw);
+                draw();
             }
             item.dataset.status = String(row.status);
         },

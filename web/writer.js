@@ -2,7 +2,7 @@
 // browser stores one piece while the module decodes the next: writing to the
 // browser's storage holds up the thread that does it. The page starts it
 // beside that worker and passes their messages on (messages.js, toWriter).
-import { answer, toWriter, transferred } from './messages.js';
+import { answer, toWriter, transferred, workerReady } from './messages.js';
 
 // The origin-private file system, written in place, where this worker can.
 async function fileTarget(folderName, fileName) {
@@ -160,4 +160,5 @@ export function answerInOrder(handlers, post) {
 if (globalThis.WorkerGlobalScope !== undefined && self instanceof WorkerGlobalScope) {
     const receive = answerInOrder(createWriter(), (reply, transfer) => self.postMessage(reply, transfer));
     self.onmessage = ({ data }) => receive(data);
+    self.postMessage(workerReady());
 }

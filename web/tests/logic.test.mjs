@@ -5,7 +5,8 @@ import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { createLog } from '../log.js';
 import { byPath, entryNames, zipName } from '../names.js';
-import { createQueue } from '../queue.js';
+import { cueSheets, imageSources, parseListing } from '../discs.js';
+import { conversionsAtOnce, createQueue } from '../queue.js';
 import { statusLabel, statusMeaning, summaryKind } from '../statuses.js';
 import { answerInOrder, blobTarget } from '../writer.js';
 
@@ -79,6 +80,28 @@ test('queue: jobs start in order, as many at once as allowed, and one that throw
     await settle();
     assert.deepEqual(started, [1, 2, 3, 5]);
     assert.equal(queue.running, 2);
+    // One a core, never more than 16, nor more than a quarter of the
+    // device's memory holds at 104 MiB each.
+    for (const [cores, memory, atOnce] of [[undefined, undefined, 1], [2, undefined, 2], [64, undefined, 16], [8, 1, 2], [8, 8, 8]]) {
+        assert.equal(conversionsAtOnce(cores, memory), atOnce, `${cores} cores, ${memory} GiB`);
+    }
+});
+
+test('discs: listings become rows under the image, and a cue sheet takes the files beside it', () => {
+    const entries = parseListing('D\tMOVIES/INTRO.STR\t0\t56448\t3\t0\t5000\nA\tTrack 02\t1\t352800\t0\t0\t88200\n' +
+        'U\tTrack 03\ta track of mode MODE2/2336, which is not read\n');
+    const files = ['bin1', 'bin2'];
+    assert.deepEqual(imageSources('DISC/Game (Europe).cue', entries, files), [
+        { path: 'DISC/Game (Europe)/MOVIES/INTRO.STR', name: 'INTRO.STR', size: 3 * 2352, files, reason: null,
+            location: { kind: 1, file: 0, start: 56448, sectors: 3, layout: 0, size: 5000 } },
+        { path: 'DISC/Game (Europe)/Track 02', name: 'Track 02', size: 88200, files, reason: null,
+            location: { kind: 2, file: 1, start: 352800, sectors: 0, layout: 0, size: 88200 } },
+        { path: 'DISC/Game (Europe)/Track 03', name: 'Track 03', size: 0, files: [], location: null,
+            reason: 'a track of mode MODE2/2336, which is not read' },
+    ]);
+    const sources = ['A.CUE', 'A.BIN', 'B/B.cue', 'B/B.bin', 'B/C/C.BIN'].map((path) => ({ path }));
+    assert.deepEqual(cueSheets(sources).map(({ cue, candidates }) => [cue.path, candidates.map((c) => c.path)]),
+        [['A.CUE', ['A.BIN']], ['B/B.cue', ['B/B.bin']]]);
 });
 
 test('writer: every request is answered in order, even one that fails', async () => {

@@ -262,12 +262,13 @@ const cases = [
     }],
 
     ['a file that cannot be read fails alone, and the batch goes on', {}, async () => {
-        const files = {
-            large: blocksFile('a-large.vb', 64), gone: writeFile('b-gone.str', broken),
-            goneChosen: writeFile('c-gone.vb', noise), after: writeFile('d-after.vb', noise),
-        };
-        const rows = await choose([files.large, files.gone, files.after], {
-            rows: 4,
+        // As many large files as run at once, so that the others wait while
+        // two of them go away.
+        const atOnce = await engine.evaluate(() => Math.min(navigator.hardwareConcurrency, 16));
+        const large = Array.from({ length: atOnce }, (_, i) => blocksFile(`a-large-${i}.vb`, 64));
+        const files = { gone: writeFile('b-gone.str', broken), goneChosen: writeFile('c-gone.vb', noise), after: writeFile('d-after.vb', noise) };
+        const rows = await choose([...large, files.gone, files.after], {
+            rows: atOnce + 3,
             whileRunning: async () => {
                 await engine.evaluate(pageSettings, 'blockrip', false);
                 await engine.upload('#files', [files.goneChosen]);
@@ -275,8 +276,8 @@ const cases = [
                 fs.rmSync(files.goneChosen);
             },
         });
-        const [large, gone, goneChosen, afterwards] = rows;
-        assert.equal(large.status, '0');
+        const [gone, goneChosen, afterwards] = rows.slice(atOnce);
+        assert.ok(rows.slice(0, atOnce).every((row) => row.status === '0'));
         assert.equal(gone.status, 'failed');
         assert.match(gone.meaning, /cannot be read/);
         assert.equal(goneChosen.status, '4', 'a read that fails inside the run is the program\'s own outcome');
@@ -284,40 +285,65 @@ const cases = [
         assert.equal(afterwards.status, '0');
         const counts = await engine.evaluate(() => Object.fromEntries(
             [...document.querySelectorAll('[data-count]')].map((count) => [count.dataset.count, Number(count.textContent)])));
-        assert.deepEqual(counts, { done: 2, other: 1, failed: 1, skipped: 0, cancelled: 0, waiting: 0 });
+        assert.deepEqual(counts, { done: atOnce + 1, other: 1, failed: 1, skipped: 0, cancelled: 0, waiting: 0 });
     }],
 
-    ['a writer that stops fails its file alone', {}, async () => {
-        await engine.evaluate(() => {
+    ['a writer that cannot start costs a conversion at once, one that stops fails its file alone', {}, async () => {
+        // The next writer the page starts is this script instead.
+        const replaceNextWriter = (script) => engine.evaluate((text) => {
             const Started = window.Worker;
-            let broken = false;
             window.Worker = class extends Started {
                 constructor(url, options) {
-                    const breaks = !broken && options?.name === 'writer';
-                    broken ||= breaks;
-                    super(breaks ? URL.createObjectURL(new Blob(['throw new Error("stopped")'])) : url, options);
-                    if (breaks) {
+                    const replaced = options?.name === 'writer';
+                    super(replaced ? URL.createObjectURL(new Blob([text], { type: 'text/javascript' })) : url, options);
+                    if (replaced) {
                         window.Worker = Started;
                     }
                 }
             };
-        });
-        const rows = await choose([writeFile('a-first.vb', noise), writeFile('b-next.vb', noise)], { program: 'blockrip' });
-        assert.deepEqual(rows.map((row) => row.status), ['failed', '0']);
-        assert.match(rows[0].meaning, /The conversion failed in the browser: /);
+        }, script);
+        const files = [writeFile('a-first.vb', noise), writeFile('b-next.vb', noise)];
+        await replaceNextWriter('throw new Error("stopped");');
+        assert.deepEqual((await choose(files, { program: 'blockrip' })).map((row) => row.status), ['0', '0']);
+        await clearList();
+        await replaceNextWriter(`postMessage({ type: 'ready' });
+            onmessage = ({ data }) => { if (data.type !== 'open') throw new Error('stopped'); postMessage({ ok: true }); };`);
+        const rows = await choose(files, { program: 'blockrip' });
+        assert.deepEqual(rows.map((row) => row.status).sort(), ['0', 'failed']);
+        assert.match(rows.find((row) => row.status === 'failed').meaning, /The conversion failed in the browser: .*stopped/);
     }],
 
-    ['cancels one file or all, and clears the list', {}, async () => {
+    ['converts several files at once, each as the programs do', {}, async () => {
+        await engine.evaluate(() => {
+            window.mostAtOnce = 0;
+            new MutationObserver(() => {
+                const converting = [...document.querySelectorAll('.result .state')].filter((state) => state.textContent === 'Converting...');
+                window.mostAtOnce = Math.max(window.mostAtOnce, converting.length);
+            }).observe(document.getElementById('results'), { subtree: true, childList: true, characterData: true });
+        });
+        const files = Array.from({ length: 6 }, (_, i) => writeFile(`part${i}.vb`, validBlocks(2 << 20)));
+        const rows = await choose(files);
+        for (const row of rows) {
+            assertSameAsNative(row, convertNatively('blockrip', row.name, fs.readFileSync(path.join(work, row.name))));
+        }
+        const { mostAtOnce, cores } = await engine.evaluate(() => ({ mostAtOnce: window.mostAtOnce, cores: navigator.hardwareConcurrency }));
+        assert.equal(mostAtOnce, Math.min(cores, 16));
+    }],
+
+    ['cancels one file, then all while several run, and clears the list', {}, async () => {
         const large = blocksFile('large.vb', 64);
-        const rows = await choose([large, large, large], {
+        const rows = await choose([large, large, large, large], {
             program: 'blockrip',
             whileRunning: () => engine.evaluate(async () => {
-                await window.until(() => document.querySelector('.result pre.console').textContent.includes('Decompressing'));
-                document.querySelector('.result button.cancel').click();
+                const converting = () => [...document.querySelectorAll('.result')]
+                    .filter((row) => row.querySelector('.state').textContent === 'Converting...' &&
+                        row.querySelector('pre.console').textContent.includes('Decompressing'));
+                await window.until(() => converting().length >= Math.min(2, navigator.hardwareConcurrency));
+                converting()[0].querySelector('button.cancel').click();
                 document.getElementById('cancel-all').click();
             }),
         });
-        assert.deepEqual(rows.map((row) => row.status), ['cancelled', 'cancelled', 'cancelled']);
+        assert.deepEqual(rows.map((row) => row.status), ['cancelled', 'cancelled', 'cancelled', 'cancelled']);
         assert.ok(rows.every((row) => row.download === null));
         await clearList();
         assert.equal(await engine.evaluate(() => document.querySelectorAll('.result').length), 0);
