@@ -1,10 +1,17 @@
-// The page against the native program: a raw stream of random valid blocks
-// (256 MiB unless MEBIBYTES says otherwise), converted in alternating pairs
-// by blockrip and by the page in Chromium, Firefox and WebKitGTK (ENGINES),
-// driven as the browser tests drive them, everything on /dev/shm (TMPDIR
-// there puts the browsers' profiles, where the page keeps its WAV files).
-// Prints the medians, the ratios and the module's memory.
-//   bench/web.sh [MiB] [pairs], which points it at the web build's
+// The page against the native programs, in Chromium, Firefox and WebKitGTK
+// (ENGINES), driven as the browser tests drive them, everything on /dev/shm
+// (TMPDIR there puts the browsers' profiles, where the page keeps its WAV
+// files). Each case runs in alternating pairs (PAIRS), each run after a
+// pause; the medians and their ratio are printed. The cases (CASES):
+//   single       one raw stream of random valid blocks (MEBIBYTES, 256)
+//                against blockrip
+//   image        the same stream inside a Mode 2 disc image, against the
+//                stream chosen loose on the page
+//   8x64, 16x1, 3000x160b
+//                batches of files of random valid blocks against a shell
+//                loop running blockrip over them one after another, and
+//                against xargs -P2 running two at once
+//   bench/web.sh [cases] [pairs], which points it at the web build's
 //   environment (web/tests/environment.mjs).
 import { spawnSync } from 'node:child_process';
 import { randomBytes } from 'node:crypto';
@@ -15,71 +22,126 @@ import { environment } from '../web/tests/environment.mjs';
 import { siteServer } from '../web/tests/site_server.mjs';
 
 const env = process.env;
-const mebibytes = Number(env.MEBIBYTES ?? 256);
 const pairs = Number(env.PAIRS ?? 5);
 const work = fs.mkdtempSync('/dev/shm/rippers-web-bench-');
 
-function makeInput() {
-    const file = path.join(work, 'blocks.vb');
-    const pattern = randomBytes(1 << 20);
+// Random valid blocks: filters 0-4, shifts 0-12, flags 0-7.
+function blocks(bytes) {
+    const pattern = randomBytes(bytes);
     for (let i = 0; i < pattern.length; i += 16) {
-        pattern[i] = (pattern[i] % 5) * 16 + (pattern[i] % 13); // filters 0-4, shifts 0-12
+        pattern[i] = (pattern[i] % 5) * 16 + (pattern[i] % 13);
+        pattern[i + 1] &= 7;
     }
+    return pattern;
+}
+
+function blocksFile(file, bytes) {
+    const piece = blocks(Math.min(bytes, 1 << 20));
     const descriptor = fs.openSync(file, 'w');
-    for (let i = 0; i < mebibytes; ++i) {
-        fs.writeSync(descriptor, pattern);
+    for (let written = 0; written < bytes; written += piece.length) {
+        fs.writeSync(descriptor, piece, 0, Math.min(piece.length, bytes - written));
     }
     fs.closeSync(descriptor);
     return file;
 }
 
-function nativeSeconds(file) {
-    const started = process.hrtime.bigint();
-    const run = spawnSync(environment.BLOCKRIP, [file], { stdio: 'ignore' });
-    const seconds = Number(process.hrtime.bigint() - started) / 1e9;
-    if (run.status !== 0) {
-        throw new Error(`blockrip: status ${run.status}`);
-    }
-    fs.rmSync(`${file}.wav`);
-    return seconds;
+function batch(name, count, bytes) {
+    const folder = path.join(work, name);
+    fs.mkdirSync(folder);
+    return Array.from({ length: count }, (_, i) => blocksFile(path.join(folder, `${String(i).padStart(4, '0')}.vb`), bytes));
 }
 
-async function pageSeconds(engine, file) {
-    // Every run starts with nothing kept.
+function seconds(run) {
+    const started = process.hrtime.bigint();
+    run();
+    return Number(process.hrtime.bigint() - started) / 1e9;
+}
+
+// blockrip over the files, as a shell loop does it or two at a time.
+function native(files, parallel) {
+    const script = parallel ? 'printf "%s\\0" "$@" | xargs -0 -P2 -n1 "$0" >/dev/null'
+        : 'for f in "$@"; do "$0" "$f" >/dev/null; done';
+    const time = seconds(() => {
+        const run = spawnSync('bash', ['-c', script, environment.BLOCKRIP, ...files], { stdio: 'ignore' });
+        if (run.status !== 0) {
+            throw new Error(`blockrip: status ${run.status}`);
+        }
+    });
+    for (const file of files) {
+        fs.rmSync(`${file}.wav`, { force: true });
+    }
+    return time;
+}
+
+// The page over the files: from choosing them to every row's end.
+async function page(engine, files, rows = files.length) {
     await engine.evaluate(() => document.getElementById('clear').click());
     const started = process.hrtime.bigint();
-    await engine.upload('#files', [file]);
-    const row = await engine.evaluate(() => new Promise((resolve) => {
+    await engine.upload('#files', files);
+    const statuses = await engine.evaluate((count) => new Promise((resolve) => {
         const look = () => {
-            const result = document.querySelector('.result');
-            if (result?.dataset.status === undefined) {
+            const ended = document.querySelectorAll('.result[data-status]');
+            if (ended.length < count) {
                 setTimeout(look, 20);
-            } else {
-                resolve({ status: result.dataset.status, memory: Number(result.dataset.memory) });
+                return;
             }
+            resolve([...new Set([...ended].map((row) => row.dataset.status))]);
         };
         look();
-    }));
-    const seconds = Number(process.hrtime.bigint() - started) / 1e9;
-    if (row.status !== '0') {
-        throw new Error(`the page: status ${row.status}`);
+    }), rows);
+    const time = Number(process.hrtime.bigint() - started) / 1e9;
+    if (statuses.join() !== '0') {
+        throw new Error(`the page ended rows with ${statuses.join(', ')}`);
     }
-    return { seconds, memory: row.memory };
+    return time;
 }
 
 // A browser goes on working for a moment after a conversion (it collects its
 // garbage, keeps its storage); on two cores that slowed a blockrip run just
 // after it by up to 2x. Each run starts after a pause.
 const settle = () => new Promise((resolve) => setTimeout(resolve, 2000));
-
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 
-const file = makeInput();
+// Each case: what it is, and its two sides, each timed in turn.
+function cases() {
+    const mebibytes = Number(env.MEBIBYTES ?? 256);
+    const made = {};
+    const once = (name, make) => () => (made[name] ??= make());
+    const stream = once('stream', () => blocksFile(path.join(work, 'blocks.vb'), mebibytes << 20));
+    const image = once('image', () => {
+        fs.mkdirSync(path.join(work, 'DISC'));
+        fs.copyFileSync(stream(), path.join(work, 'DISC', 'BLOCKS.VB'));
+        const run = spawnSync(environment.MAKE_DISC_IMAGE, ['DISC', 'Disc'], { cwd: work });
+        if (run.status !== 0) {
+            throw new Error('make_disc_image failed');
+        }
+        return path.join(work, 'Disc.bin');
+    });
+    const batches = { '8x64': [8, 64 << 20], '16x1': [16, 1 << 20], '3000x160b': [3000, 160] };
+    return {
+        single: { what: `${mebibytes} MiB of blocks`, ours: (engine) => page(engine, [stream()]), theirs: () => native([stream()]) },
+        image: {
+            what: `${mebibytes} MiB of blocks in a Mode 2 image, against them loose on the page`,
+            ours: (engine) => page(engine, [image()], 1),
+            theirs: async (engine) => page(engine, [stream()]),
+        },
+        ...Object.fromEntries(Object.entries(batches).flatMap(([name, [count, bytes]]) => {
+            const files = once(name, () => batch(name, count, bytes));
+            return [
+                [name, { what: `${count} files of ${bytes} bytes, against a loop`, ours: (engine) => page(engine, files()), theirs: () => native(files()) }],
+                [`${name}-P2`, { what: `${count} files of ${bytes} bytes, against xargs -P2`, ours: (engine) => page(engine, files()), theirs: () => native(files(), true) }],
+            ];
+        })),
+    };
+}
+
 const server = siteServer(environment.SITE_DIR);
 await server.start();
 const engines = (env.ENGINES ?? 'chromium,firefox,webkit').split(',');
-console.log(`${mebibytes} MiB of random valid blocks, ${pairs} alternating pairs, on /dev/shm`);
-console.log('engine      native s    page s   ratio   module memory');
+const chosen = (env.CASES ?? 'single').split(',');
+const all = cases();
+console.log(`${pairs} alternating pairs each, on /dev/shm`);
+console.log('engine     case         ours s  theirs s   ratio');
 try {
     for (const name of engines) {
         const engine = await launch(name);
@@ -88,30 +150,25 @@ try {
             const look = () => (document.documentElement.dataset.ready === 'true' ? resolve() : setTimeout(look, 20));
             look();
         }));
-        const native = [];
-        const inPage = [];
-        const ratios = [];
-        const memories = new Set();
-        for (let pair = 0; pair < pairs; ++pair) {
-            const turns = pair % 2 === 0 ? ['native', 'page'] : ['page', 'native'];
-            let own = 0;
-            let theirs = 0;
-            for (const turn of turns) {
-                await settle();
-                if (turn === 'native') {
-                    theirs = nativeSeconds(file);
-                } else {
-                    const run = await pageSeconds(engine, file);
-                    own = run.seconds;
-                    memories.add(run.memory);
+        for (const caseName of chosen) {
+            const { ours, theirs } = all[caseName];
+            const own = [];
+            const other = [];
+            const ratios = [];
+            for (let pair = 0; pair < pairs; ++pair) {
+                const turns = pair % 2 === 0 ? [theirs, ours] : [ours, theirs];
+                const times = new Map();
+                for (const turn of turns) {
+                    await settle();
+                    times.set(turn, await turn(engine));
                 }
+                own.push(times.get(ours));
+                other.push(times.get(theirs));
+                ratios.push(times.get(ours) / times.get(theirs));
             }
-            native.push(theirs);
-            inPage.push(own);
-            ratios.push(own / theirs);
+            console.log(`${name.padEnd(10)} ${caseName.padEnd(11)} ${median(own).toFixed(2).padStart(7)} ${median(other).toFixed(2).padStart(9)}` +
+                ` ${median(ratios).toFixed(2).padStart(7)}`);
         }
-        console.log(`${name.padEnd(10)} ${median(native).toFixed(2).padStart(9)} ${median(inPage).toFixed(2).padStart(9)}` +
-            ` ${median(ratios).toFixed(2).padStart(7)}   ${[...memories].map((m) => `${m / 1048576} MiB`).join(', ')}`);
         await engine.close();
     }
 } finally {

@@ -63,13 +63,21 @@ export function createBatch(page, converter, storage) {
     };
     resetCounts();
 
+    // Text that changes only where it differs, so that the page is laid out
+    // again no more often than it must.
+    const show = (element, text) => {
+        if (element.textContent !== text) {
+            element.textContent = text;
+        }
+    };
+
     function showSummary() {
         for (const [kind, count] of Object.entries(counts)) {
-            page.counts[kind].textContent = String(count);
+            show(page.counts[kind], String(count));
         }
         const converting = [...running].map((row) => row.path).join(', ');
-        page.bytes.textContent = rows.length === 0 ? 'No files yet.'
-            : `${megabytes(doneBytes)} of ${megabytes(totalBytes)} MB converted${converting ? `; converting ${converting}` : '.'}`;
+        show(page.bytes, rows.length === 0 ? 'No files yet.'
+            : `${megabytes(doneBytes)} of ${megabytes(totalBytes)} MB converted${converting ? `; converting ${converting}` : '.'}`);
         page.cancelAll.disabled = running.size === 0 && counts.waiting === 0;
         page.clear.disabled = rows.length === 0;
         page.downloadAll.disabled = kept === 0;

@@ -10,6 +10,44 @@ import { fromDecoder, toDecoder, toWriter, transferred, workerReady } from './me
 
 const mebibyte = 1 << 20;
 
+const windowBytes = 16 * mebibyte;
+
+// Whether a file's stream can be read into buffers of the reader's own
+// (Chromium and Firefox can, WebKitGTK cannot).
+const reusable = (() => {
+    try {
+        new Blob([]).stream().getReader({ mode: 'byob' }).releaseLock();
+        return true;
+    } catch {
+        return false;
+    }
+})();
+
+// Window buffers that jobs have let go of, for the next: fresh memory costs
+// the browser more than reading into memory it has.
+const spareWindows = [];
+
+// `length` bytes of the file from `start`, into a spare window where the
+// browser can.
+async function readWindow(file, start, length) {
+    if (!reusable) {
+        return new Uint8Array(await file.slice(start, start + length).arrayBuffer());
+    }
+    let buffer = spareWindows.pop() ?? new ArrayBuffer(windowBytes);
+    const reader = file.slice(start, start + length).stream().getReader({ mode: 'byob' });
+    let filled = 0;
+    while (filled < length) {
+        const { done, value } = await reader.read(new Uint8Array(buffer, filled, length - filled));
+        buffer = value.buffer;
+        if (done) {
+            break;
+        }
+        filled += value.length;
+    }
+    reader.releaseLock();
+    return new Uint8Array(buffer, 0, filled);
+}
+
 // Reads a file through a window of 16 MiB where the module reads in full
 // pieces (1 MiB), so that its reads cost a copy rather than a call into the
 // browser, and asks for the next window as soon as one arrives, so that the
@@ -17,27 +55,42 @@ const mebibyte = 1 << 20;
 // image's directory, a sample of a file being sorted) takes what it asks
 // for and no more. The whole file is never in memory.
 function fileReader(file) {
-    const windowBytes = 16 * mebibyte;
     const load = (start) => {
-        const bytes = file.slice(start, start + windowBytes).arrayBuffer().then((buffer) => new Uint8Array(buffer));
+        const bytes = readWindow(file, start, Math.min(windowBytes, file.size - start));
         bytes.catch(() => {}); // seen when awaited
         return { start, bytes };
     };
+    const spare = (window) => window?.bytes.then((bytes) => {
+        if (reusable && spareWindows.length < 2) {
+            spareWindows.push(bytes.buffer);
+        }
+    }, () => {});
     let current = null;
     let next = null;
-    return async (offset, length) => {
+    const read = async (offset, length) => {
         const inWindow = current !== null && offset >= current.start && offset + length <= current.start + current.bytes.length;
         if (!inWindow && length < mebibyte) {
             return new Uint8Array(await file.slice(offset, offset + length).arrayBuffer());
         }
         if (!inWindow) {
             const wanted = next !== null && next.start === offset ? next : load(offset);
+            if (wanted !== next) {
+                spare(next);
+            }
+            spare(current && { bytes: Promise.resolve(current.bytes) });
             current = { start: wanted.start, bytes: await wanted.bytes };
             const end = current.start + current.bytes.length;
             next = end < file.size ? load(end) : null;
         }
         return current.bytes.subarray(offset - current.start, offset - current.start + length);
     };
+    // Once the job has ended: its windows go to the next.
+    read.release = () => {
+        spare(current && { bytes: Promise.resolve(current.bytes) });
+        spare(next);
+        current = next = null;
+    };
+    return read;
 }
 
 // The job's files as the module reads them (Module.host.read and size),
@@ -45,6 +98,7 @@ function fileReader(file) {
 function jobFiles(files) {
     const readers = files.map(fileReader);
     const state = {
+        release: () => readers.forEach((reader) => reader.release()),
         bytesRead: 0,
         error: null,
         size: (file) => files[file].size,
@@ -78,20 +132,23 @@ function ask(request) {
 
 // The WAV file, kept by the writer while the module goes on decoding. The
 // samples collect in pieces of 4 MiB, two of them: one is filled while the
-// writer stores the other, and it comes back with the answer.
-async function keptOutput(folderName, fileName) {
-    const opened = await ask(toWriter.open(folderName, fileName));
-    if (!opened.ok) {
-        throw new Error(`The WAV file cannot be kept: ${opened.message ?? 'its writer could not start'}.`);
-    }
-
+// writer stores the other, and it comes back with the answer. The file's
+// length is known here, and the header's sizes go into the piece not yet
+// sent or with the request that closes the file: a file costs three
+// requests, whatever its size, and the module does not wait for the first.
+// A file the writer cannot open refuses every write, as a full disk does.
+function keptOutput(folderName, fileName, most) {
+    let refused = false;
+    ask(toWriter.open(folderName, fileName, most)).then((opened) => {
+        refused ||= !opened.ok;
+    });
     const pieceBytes = 4 * mebibyte;
     const free = [new ArrayBuffer(pieceBytes), new ArrayBuffer(pieceBytes)];
     const writing = [];
+    const patches = [];
     let piece = null;
     let used = 0;
     let sent = 0;
-    let refused = false;
     let wav = null;
     let discarded = null;
     const send = () => {
@@ -132,18 +189,21 @@ async function keptOutput(folderName, fileName) {
             }
             return !refused;
         },
-        async patch(offset, bytes) {
-            await drain();
-            return !refused && offset + bytes.length <= sent && (await ask(toWriter.patch(offset, bytes.slice()))).ok;
+        patch(offset, bytes) {
+            if (refused || offset + bytes.length > sent + used) {
+                return false;
+            }
+            if (offset >= sent) {
+                piece.set(bytes, offset - sent);
+            } else {
+                patches.push({ offset, bytes: bytes.slice() });
+            }
+            return true;
         },
-        async length() {
-            await drain();
-            const answer = await ask(toWriter.size());
-            return answer.ok ? answer.size : -1;
-        },
+        length: () => (refused ? -1 : sent + used),
         async close() {
             await drain();
-            const answer = await ask(toWriter.close());
+            const answer = await ask(toWriter.close(patches));
             wav = answer.file ?? null;
             return answer.ok && !refused;
         },
@@ -236,13 +296,21 @@ function host(files, output, messages) {
 
 const cdAudio = { program: 'CD audio', rate: 44100 };
 
-async function convert(rippers, { files, location, name, size, program: chosenProgram, rateSwitch, storage, outputName }) {
-    const input = jobFiles(files);
+async function convert(rippers, job) {
+    const input = jobFiles(job.files);
+    try {
+        await convertFrom(rippers, input, job);
+    } finally {
+        input.release();
+    }
+}
+
+async function convertFrom(rippers, input, { location, name, size, program: chosenProgram, rateSwitch, storage, outputName }) {
     const messages = messageLog();
     const output = { current: null };
     rippers.host = host(input, output, messages);
     const { kind = 0, file = 0, start = 0, sectors = 0, layout = 0, size: located = size } = location ?? {};
-    rippers.ccall('locate_input', null, Array(6).fill('number'), [kind, file, start, sectors, layout, located]);
+    const most = rippers.ccall('locate_input', 'number', Array(6).fill('number'), [kind, file, start, sectors, layout, located]);
 
     const audio = kind === 2;
     let program = audio ? cdAudio.program : chosenProgram;
@@ -263,7 +331,7 @@ async function convert(rippers, { files, location, name, size, program: chosenPr
         : rippers.ccall('program_rate', 'number', ['number', 'number'], [useBlockrip, rateSwitch ? 1 : 0]);
     self.postMessage(fromDecoder.program(program, rate, chosenProgram === 'auto' && !audio));
 
-    output.current = await keptOutput(storage, outputName);
+    output.current = keptOutput(storage, outputName, most);
     const readBefore = input.bytesRead;
     let reported = 0;
     const read = input.read;

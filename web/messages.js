@@ -74,24 +74,23 @@ export const pageEnds = {
 // A decoding worker to its writer, one request at a time; each is answered
 // in order with an `answer`.
 export const toWriter = {
-    // Starts a WAV file: in place in the origin-private file system, in the
-    // folder `folderName` (null: in Blobs).
-    open: kind('open', (folderName, fileName) => ({ folderName, fileName })),
+    // Starts a WAV file of at most `most` bytes: in place in the
+    // origin-private file system, in the folder `folderName`, or in Blobs
+    // where that is null or the file is small.
+    open: kind('open', (folderName, fileName, most) => ({ folderName, fileName, most })),
     // `length` bytes of `buffer`, which goes to the writer and comes back with
     // the answer, to be written at `at`, the length written so far.
     write: kind('write', (buffer, length, at) => ({ buffer, length, at })),
-    // Overwrites written bytes: the WAV header's sizes.
-    patch: kind('patch', (offset, bytes) => ({ offset, bytes })),
-    // The file's length.
-    size: kind('size', () => ({})),
-    // Ends the file; the answer holds it as `file`.
-    close: kind('close', () => ({})),
+    // Ends the file, after overwriting written bytes with `patches` (each an
+    // `offset` and `bytes`: the WAV header's sizes); the answer holds it as
+    // `file`.
+    close: kind('close', (patches) => ({ patches })),
     // Ends the file and lets go of it.
     discard: kind('discard', () => ({})),
 };
 
 // The writer's answer: whether the request was carried out, what it gives
-// back (`buffer`, `size`, `file`) and, where it was not, why. Once a write is
+// back (`buffer`, `file`) and, where it was not, why. Once a write is
 // refused (the storage is full, say), every answer until the next `open` is
 // not ok.
 export function answer(ok, fields = {}) {

@@ -127,7 +127,18 @@ export function createRow(source, onCancel, onConvert) {
                 row.wav = end.wav;
                 url = URL.createObjectURL(end.wav);
                 length.textContent = soundLength(end.frames, end.rate);
-                const audio = element('audio', { controls: true, preload: 'none', src: url });
+                // Given its file only once the user turns to it: Chromium reads
+                // a player's whole file on the page's main thread as soon as
+                // it has one, whatever its preload says.
+                const audio = element('audio', { controls: true, preload: 'none' });
+                const load = () => {
+                    if (!audio.src) {
+                        audio.src = url;
+                    }
+                };
+                for (const event of ['pointerenter', 'pointerdown', 'focus']) {
+                    audio.addEventListener(event, load, { once: true });
+                }
                 audio.setAttribute('aria-label', `Play ${name}.wav`);
                 const download = element('a', { className: 'download', href: url, download: `${name}.wav`, textContent: 'Download' });
                 download.setAttribute('aria-label', `Download ${name}.wav`);

@@ -61,22 +61,29 @@ EM_JS(void, host_print, (const char* text, int length), {
 
 namespace {
 
-// Large pieces: each is one call into the worker. A smaller range is read
-// exactly, so that listing a disc reads its directories and no more.
-constexpr std::uint64_t fetch_bytes = std::uint64_t{1} << 20;
+// Large pieces: each is one call into the worker, which reads the file
+// ahead in windows of 16 MiB. Sorting a file reads its first window in them
+// too, since converting it reads that window next, and further on reads
+// small pieces, and only them; listing a disc reads ranges no larger than
+// its directories.
+constexpr std::uint64_t converting_piece = std::uint64_t{1} << 20;
+constexpr std::uint64_t sorting_piece = 64 * 1024;
+constexpr std::uint64_t first_window = std::uint64_t{16} << 20;
+std::uint64_t far_piece = converting_piece;
 
 // `length` bytes of one of the host's files from `offset`.
 class range_source final : public byte_source {
 public:
     range_source(int file, std::uint64_t offset, std::uint64_t length)
-        : file_{file}, position_{offset}, end_{offset + length},
-          buffer_(static_cast<std::size_t>(std::min(length, fetch_bytes)))
+        : file_{file}, start_{offset}, position_{offset}, end_{offset + length},
+          buffer_(static_cast<std::size_t>(std::min(length, converting_piece)))
     {
     }
 
     fetch_result fetch() override
     {
-        const auto wanted = static_cast<int>(std::min<std::uint64_t>(buffer_.size(), end_ - std::min(end_, position_)));
+        const std::uint64_t piece = position_ - start_ < first_window ? buffer_.size() : std::min<std::uint64_t>(buffer_.size(), far_piece);
+        const auto wanted = static_cast<int>(std::min(piece, end_ - std::min(end_, position_)));
         if (wanted == 0) {
             return {fetch_status::ok, {}};
         }
@@ -99,6 +106,7 @@ public:
 
 private:
     int file_;
+    std::uint64_t start_;
     std::uint64_t position_;
     std::uint64_t end_;
     std::vector<std::uint8_t> buffer_;
@@ -387,19 +395,23 @@ extern "C" EMSCRIPTEN_KEEPALIVE int list_disc(int kind)
 
 // Sets what the next job reads: the whole of file 0 (kind 0, of `size`
 // bytes), or an entry of the listing (1 a data file, 2 an audio track).
-extern "C" EMSCRIPTEN_KEEPALIVE void locate_input(int kind, int file, double start, double sectors, int layout,
-                                                  double size)
+// Gives the most bytes its WAV file can have.
+extern "C" EMSCRIPTEN_KEEPALIVE double locate_input(int kind, int file, double start, double sectors, int layout,
+                                                    double size)
 {
     input = input_location{};
     if (kind == 0) {
         input.bytes = static_cast<std::uint64_t>(size);
-        return;
+        return static_cast<double>(wav_header_bytes + (input.bytes + adpcm_block_bytes - 1) / adpcm_block_bytes * pcm_block_bytes);
     }
     const sector_run where{static_cast<std::size_t>(file), static_cast<std::uint64_t>(start),
                            static_cast<std::uint64_t>(sectors), layout == 0 ? sector_layout::raw : sector_layout::cooked};
     input.kind = kind == 1 ? entry_kind::data_file : entry_kind::audio_track;
     input.entry = {input.kind, {}, where, static_cast<std::uint64_t>(size), {}};
     input.bytes = kind == 1 ? sector_file_bound(where, input.entry.size) : input.entry.size;
+    return static_cast<double>(
+        kind == 1 ? wav_header_bytes + (input.bytes + adpcm_block_bytes - 1) / adpcm_block_bytes * pcm_block_bytes
+                  : cd_audio_header_bytes + input.bytes);
 }
 
 // Which program the input is for: 0 cinerip, 1 blockrip, 2 neither (the
@@ -407,7 +419,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE void locate_input(int kind, int file, double sta
 extern "C" EMSCRIPTEN_KEEPALIVE int sort_input()
 {
     browser_files files{"input"};
+    far_piece = sorting_piece;
     const content_sort sorted = sort_content(files, "input", input.bytes);
+    far_piece = converting_piece;
     reply = sorted.reason;
     switch (sorted.verdict) {
     case content_verdict::cinerip:

@@ -4,17 +4,26 @@
 // beside that worker and passes their messages on (messages.js, toWriter).
 import { answer, toWriter, transferred, workerReady } from './messages.js';
 
+// The page's folders in the origin-private file system, found once.
+const folders = new Map();
+function folderOf(name) {
+    if (!folders.has(name)) {
+        const found = navigator.storage.getDirectory().then((root) => root.getDirectoryHandle(name, { create: true }));
+        found.catch(() => folders.delete(name)); // tried again for the next file
+        folders.set(name, found);
+    }
+    return folders.get(name);
+}
+
 // The origin-private file system, written in place, where this worker can.
 async function fileTarget(folderName, fileName) {
-    const root = await navigator.storage.getDirectory();
-    const folder = await root.getDirectoryHandle(folderName, { create: true });
+    const folder = await folderOf(folderName);
     const handle = await folder.getFileHandle(fileName, { create: true });
     const access = await handle.createSyncAccessHandle();
     access.truncate(0);
     return {
         write: (bytes, at) => access.write(bytes, { at }) === bytes.length,
         patch: (offset, bytes) => access.write(bytes, { at: offset }) === bytes.length,
-        size: () => access.getSize(),
         async close() {
             access.flush();
             access.close();
@@ -50,13 +59,17 @@ export function blobTarget() {
             head.set(bytes, offset);
             return true;
         },
-        size: () => length,
         close: async () => new Blob([head ?? new Uint8Array(0), ...pieces], { type: 'audio/wav' }),
         discard() {
             pieces.length = 0;
         },
     };
 }
+
+// A WAV file smaller than this is kept in Blobs: opening and closing a file
+// of the browser's file system costs milliseconds, and more as it holds more
+// files, which for thousands of small files was most of the page's time.
+const smallFile = 1 << 20;
 
 // One file's target and whether the browser refused it anything; a refused
 // step is not tried again.
@@ -79,13 +92,14 @@ function createWriter() {
     };
 
     return {
-        async [toWriter.open.type]({ folderName, fileName }) {
+        async [toWriter.open.type]({ folderName, fileName, most }) {
             target = null;
             refused = false;
             try {
                 const inPlace = typeof navigator.storage?.getDirectory === 'function' &&
                     typeof FileSystemSyncAccessHandle === 'function';
-                target = folderName !== null && inPlace ? await fileTarget(folderName, fileName) : blobTarget();
+                target = folderName !== null && inPlace && most >= smallFile
+                    ? await fileTarget(folderName, fileName) : blobTarget();
                 return answer(true);
             } catch (error) {
                 return answer(false, { message: `${error.name}: ${error.message}` });
@@ -93,13 +107,12 @@ function createWriter() {
         },
         [toWriter.write.type]: async ({ buffer, length, at }) =>
             answer(await attempt(() => target.write(new Uint8Array(buffer, 0, length), at)), { buffer }),
-        [toWriter.patch.type]: async ({ offset, bytes }) => answer(await attempt(() => target.patch(offset, bytes))),
-        async [toWriter.size.type]() {
-            const size = await attempt(() => target.size());
-            return answer(size !== false, { size });
-        },
-        // Closed even after a refused write, so that the page can remove it.
-        async [toWriter.close.type]() {
+        // The patches first; closed even after a refused write, so that the
+        // page can remove it.
+        async [toWriter.close.type]({ patches }) {
+            for (const { offset, bytes } of patches) {
+                await attempt(() => target.patch(offset, bytes));
+            }
             const closing = target;
             target = null;
             if (closing === null) {
