@@ -9,6 +9,9 @@ import { openStorage } from './storage.js';
 
 const byId = (id) => document.getElementById(id);
 
+// The page runs: it was served, not opened from a file.
+byId('not-served').remove();
+
 // Keeps the site for use offline, once the service worker is installed with
 // all its files; the page works without it. A page kept already asks for a
 // new build at once (browsers look for one on their own only now and then),

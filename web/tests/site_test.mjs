@@ -171,7 +171,8 @@ const clearList = () => engine.evaluate(() => document.getElementById('clear').c
 // The page as each case finds it: the site served as built, and open with an
 // empty list.
 async function freshPage() {
-    if (server.folder !== env.SITE_DIR || server.http?.listening !== true) {
+    const here = await engine.evaluate(() => window.location.href);
+    if (server.folder !== env.SITE_DIR || server.http?.listening !== true || !here.startsWith(site())) {
         await server.stop().catch(() => {});
         server.folder = env.SITE_DIR;
         await server.start(server.port);
@@ -611,6 +612,13 @@ const cases = [
             await new Promise((resolve) => setTimeout(resolve, 250));
         }
         assert.fail('the new build never replaced the cached one');
+    }],
+
+    ['says that it must be served, where it is opened from a file', { skip: onlyIn('chromium') }, async () => {
+        await engine.open(`file://${path.join(env.SITE_DIR, 'index.html')}`);
+        await new Promise((resolve) => setTimeout(resolve, 3500));
+        assert.deepEqual(await engine.evaluate(() => [document.documentElement.dataset.ready === 'true',
+            getComputedStyle(document.getElementById('not-served')).visibility]), [false, 'visible']);
     }],
 
     ['fails each file in the list where the module cannot be compiled', {}, async () => {
