@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the release files of the commit checked out, with the tests of each
 # build, and puts them into build/release-files/ with their SHA-256 sums:
-# the .deb and .tar.gz for x86-64 and for arm64 Linux, and the Windows ZIP.
+# the .deb and .tar.gz for x86-64 and for arm64 Linux, the Windows ZIP, and
+# the page as a ZIP of static files (its browser tests are the web
+# workflow's).
 #   bash tools/release.sh
 # Two runs give the same bytes from any clone, at any time: the commit's date
 # is every timestamp (SOURCE_DATE_EPOCH, which CPack and MinGW's linker
@@ -35,7 +37,7 @@ fi
 
 # Every build starts afresh (the Wine prefix aside), so that nothing of an
 # earlier configure leaks in.
-for build in build/package build/arm64 build/windows; do
+for build in build/package build/arm64 build/windows build/web; do
   if [ -d "$build" ]; then
     find "$build" -mindepth 1 -maxdepth 1 ! -name wine-prefix -exec rm -rf {} +
   fi
@@ -48,6 +50,8 @@ if [ ${#as_root[@]} -gt 0 ]; then
     "${as_root[@]}" cpack --preset "$preset"
   done
 fi
+cmake --preset web
+cmake --build --preset web
 
 out=build/release-files
 rm -rf "$out"
@@ -62,6 +66,9 @@ files=(
   "build/windows/psx-adpcm-rippers-${version}-windows-x86_64.zip"
 )
 cp "${files[@]}" "$out/"
+
+web="psx-adpcm-rippers-${version}-web"
+node tools/pack_site.mjs build/web/site "$web" "$out/$web.zip" "$SOURCE_DATE_EPOCH" build/web/web-modules/node_modules
 
 # What each file must hold: the programs where users look for them, and in
 # the .tar.gz ones that need no shared library.
@@ -85,6 +92,10 @@ zip="$out/psx-adpcm-rippers-${version}-windows-x86_64.zip"
 listing=$(cmake -E tar tf "$zip")
 for program in cinerip blockrip; do
   check grep -qx "psx-adpcm-rippers-${version}-windows-x86_64/$program.exe" <<<"$listing"
+done
+listing=$(cmake -E tar tf "$out/$web.zip")
+for file in index.html rippers.wasm sw.js; do
+  check grep -qx "$web/$file" <<<"$listing"
 done
 
 (cd "$out" && sha256sum -- *.deb *.tar.gz *.zip > SHA256SUMS)
