@@ -148,6 +148,16 @@ TEST(disc_images, every_layout_lists_its_files_and_tracks_and_reads_them_exactly
         }
         EXPECT_EQ(read_entries(listing, image), expected) << c.name;
     }
+
+    // Listing reads the descriptors and the directories alone: less than
+    // 1 MiB for a disc of 1,000 files of 4 KiB in 20 folders.
+    std::vector<image_file> thousand;
+    for (std::size_t i = 0; i < 1000; ++i) {
+        thousand.push_back({"FOLDER" + std::to_string(i % 20) + "/FILE" + std::to_string(i) + ".VB", bytes(4096), {}});
+    }
+    memory_image disc{{raw_sectors(build_data_track(thousand))}};
+    EXPECT_EQ(list_image(image_kind::raw_bin, disc).entries.size(), 1000U);
+    EXPECT_LT(disc.bytes_opened, 1U << 20U);
 }
 
 TEST(disc_images, what_is_not_read_is_named_and_cd_audio_has_the_canonical_header)
