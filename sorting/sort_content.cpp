@@ -10,8 +10,6 @@ namespace {
 
 constexpr std::uint64_t chain_after_audio = std::uint64_t{1} << 20;
 constexpr std::uint64_t first_blocks = 1000;
-constexpr std::uint64_t spread_places = 16;
-constexpr std::uint64_t spread_bytes = 64 * 1024;
 
 enum class chain { with_audio, without_audio, broken, unreadable };
 
@@ -96,50 +94,22 @@ bool plausible_block(const adpcm_block& block)
     return (block.bytes[0] >> 4U) <= 4 && (block.bytes[0] & 0x0FU) <= 12 && block.bytes[1] <= 7;
 }
 
-// Counts blocks until `enough` is true of the tally or `limit` blocks are
-// read; false at the end of the input.
-template <typename Enough>
-bool count_blocks(input_stream& input, block_tally& tally, std::uint64_t limit, Enough enough)
+// The blocks from the start until 1,000 of them are not all zero, or all of
+// them in a smaller file.
+block_tally sample_blocks(input_stream& input)
 {
+    block_tally tally;
     adpcm_block block{};
-    for (std::uint64_t i = 0; i < limit && !enough(tally); ++i) {
+    while (tally.nonzero < first_blocks) {
         const read_status read = input.read(block.bytes);
         if (read != read_status::complete) {
             tally.unreadable = read == read_status::failed || read == read_status::interrupted;
-            return false;
+            return tally;
         }
         ++tally.blocks;
         if (!all_zero(block.bytes)) {
             ++tally.nonzero;
             tally.valid += plausible_block(block) ? 1U : 0U;
-        }
-    }
-    return true;
-}
-
-block_tally sample_blocks(input_stream& input, std::uint64_t size)
-{
-    block_tally tally;
-    const auto first = [](const block_tally& sofar) { return sofar.nonzero >= first_blocks; };
-    if (!count_blocks(input, tally, size / adpcm_block_bytes, first)) {
-        return tally;
-    }
-    std::uint64_t at = tally.blocks * adpcm_block_bytes;
-    const std::uint64_t place_blocks = spread_bytes / adpcm_block_bytes;
-    for (std::uint64_t place = 1; place <= spread_places; ++place) {
-        const std::uint64_t start = size / (spread_places + 1) * place / adpcm_block_bytes * adpcm_block_bytes;
-        if (start < at) {
-            continue;
-        }
-        if (input.skip(start - at) != io_status::ok) {
-            tally.unreadable = true;
-            return tally;
-        }
-        const std::uint64_t before = tally.blocks;
-        const bool more = count_blocks(input, tally, place_blocks, [](const block_tally&) { return false; });
-        at = start + (tally.blocks - before) * adpcm_block_bytes;
-        if (!more) {
-            return tally;
         }
     }
     return tally;
@@ -173,7 +143,7 @@ content_sort sort_content(file_system& files, const std::string& path, std::uint
         return {content_verdict::unreadable, {}};
     }
     input_stream blocks{*for_blocks};
-    const block_tally tally = sample_blocks(blocks, size);
+    const block_tally tally = sample_blocks(blocks);
     if (for_blocks->close() != io_status::ok || tally.unreadable) {
         return {content_verdict::unreadable, {}};
     }

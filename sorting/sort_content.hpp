@@ -19,8 +19,9 @@
 //   zero, at least 90% have a filter of 0-4, a shift of 0-12 and a flags
 //   byte of 0-7, and there is at least one such block. The blocks judged
 //   are the first 1,000 that are not all zero (all of them in a smaller
-//   file), so that a header such as a VAG file's cannot tip it, and 64 KiB
-//   from each of 16 places spread over the rest.
+//   file): enough that a header such as a VAG file's cannot tip it, and few
+//   enough that sorting costs little beside converting (the page reads
+//   them in the window that the conversion reads next).
 // - neither, with the reason: "an empty file", "only zero bytes", "a chunk
 //   file with no audio chunk" (a chain as above without "Ad10"), or "not
 //   ADPCM sound".
@@ -33,5 +34,5 @@ struct content_sort {
 
 // Sorts the file at `path`, of `size` bytes (or fewer: a bound where the
 // exact length is not known before reading), reading it at most twice from
-// the start through `files`.
+// its start through `files`.
 [[nodiscard]] content_sort sort_content(file_system& files, const std::string& path, std::uint64_t size);
