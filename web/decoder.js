@@ -294,8 +294,6 @@ function host(files, output, messages) {
     };
 }
 
-const cdAudio = { program: 'CD audio', rate: 44100 };
-
 async function convert(rippers, job) {
     const input = jobFiles(job.files);
     try {
@@ -313,7 +311,7 @@ async function convertFrom(rippers, input, { location, name, size, program: chos
     const most = rippers.ccall('locate_input', 'number', Array(6).fill('number'), [kind, file, start, sectors, layout, located]);
 
     const audio = kind === 2;
-    let program = audio ? cdAudio.program : chosenProgram;
+    let program = audio ? 'CD audio' : chosenProgram;
     if (program === 'auto') {
         const sorted = await rippers.ccall('sort_input', 'number', [], [], { async: true });
         if (sorted < 0) {
@@ -327,8 +325,7 @@ async function convertFrom(rippers, input, { location, name, size, program: chos
         program = sorted === 1 ? 'blockrip' : 'cinerip';
     }
     const useBlockrip = program === 'blockrip' ? 1 : 0;
-    const rate = audio ? cdAudio.rate
-        : rippers.ccall('program_rate', 'number', ['number', 'number'], [useBlockrip, rateSwitch ? 1 : 0]);
+    const rate = rippers.ccall('program_rate', 'number', ['number', 'number'], [audio ? 2 : useBlockrip, rateSwitch ? 1 : 0]);
     self.postMessage(fromDecoder.program(program, rate, chosenProgram === 'auto' && !audio));
 
     output.current = keptOutput(storage, outputName, most);

@@ -436,9 +436,13 @@ extern "C" EMSCRIPTEN_KEEPALIVE int sort_input()
     return -1;
 }
 
-// The samples per second that a program writes, with its switch or without.
+// The samples per second that a program writes, with its switch or without;
+// a CD audio track's (`use_blockrip` 2) are its own.
 extern "C" EMSCRIPTEN_KEEPALIVE int program_rate(int use_blockrip, int rate_switch)
 {
+    if (use_blockrip == 2) {
+        return static_cast<int>(cd_audio_rate);
+    }
     const converter_profile& profile = profile_of(use_blockrip);
     return static_cast<int>(rate_switch != 0 ? profile.switched_rate : profile.default_rate);
 }
