@@ -69,20 +69,20 @@ namespace {
 constexpr std::uint64_t converting_piece = std::uint64_t{1} << 20;
 constexpr std::uint64_t sorting_piece = 64 * 1024;
 constexpr std::uint64_t first_window = std::uint64_t{16} << 20;
-std::uint64_t far_piece = converting_piece;
 
-// `length` bytes of one of the host's files from `offset`.
+// `length` bytes of one of the host's files from `offset`, in pieces of at
+// most `far_piece` bytes past the first window.
 class range_source final : public byte_source {
 public:
-    range_source(int file, std::uint64_t offset, std::uint64_t length)
-        : file_{file}, start_{offset}, position_{offset}, end_{offset + length},
+    range_source(int file, std::uint64_t offset, std::uint64_t length, std::uint64_t far_piece = converting_piece)
+        : file_{file}, start_{offset}, position_{offset}, end_{offset + length}, far_piece_{far_piece},
           buffer_(static_cast<std::size_t>(std::min(length, converting_piece)))
     {
     }
 
     fetch_result fetch() override
     {
-        const std::uint64_t piece = position_ - start_ < first_window ? buffer_.size() : std::min<std::uint64_t>(buffer_.size(), far_piece);
+        const std::uint64_t piece = position_ - start_ < first_window ? buffer_.size() : std::min<std::uint64_t>(buffer_.size(), far_piece_);
         const auto wanted = static_cast<int>(std::min(piece, end_ - std::min(end_, position_)));
         if (wanted == 0) {
             return {fetch_status::ok, {}};
@@ -109,6 +109,7 @@ private:
     std::uint64_t start_;
     std::uint64_t position_;
     std::uint64_t end_;
+    std::uint64_t far_piece_;
     std::vector<std::uint8_t> buffer_;
 };
 
@@ -116,19 +117,20 @@ private:
 // file comes before them).
 class host_image final : public image_files {
 public:
-    explicit host_image(int first) : first_{first} {}
+    explicit host_image(int first, std::uint64_t far_piece = converting_piece) : first_{first}, far_piece_{far_piece} {}
 
     std::size_t count() const override { return static_cast<std::size_t>(host_files() - first_); }
     std::uint64_t size(std::size_t file) const override { return static_cast<std::uint64_t>(host_size(index(file))); }
     std::unique_ptr<byte_source> open_range(std::size_t file, std::uint64_t offset, std::uint64_t length) override
     {
-        return std::make_unique<range_source>(index(file), offset, length);
+        return std::make_unique<range_source>(index(file), offset, length, far_piece_);
     }
 
 private:
     int index(std::size_t file) const { return first_ + static_cast<int>(file); }
 
     int first_;
+    std::uint64_t far_piece_;
 };
 
 // Where the job's input lies: a whole file the user chose, or an entry of a
@@ -141,12 +143,12 @@ struct input_location {
 
 input_location input;
 
-std::unique_ptr<byte_source> open_located_input()
+std::unique_ptr<byte_source> open_located_input(std::uint64_t far_piece = converting_piece)
 {
     if (input.kind == entry_kind::unread) {
-        return std::make_unique<range_source>(0, 0, input.bytes);
+        return std::make_unique<range_source>(0, 0, input.bytes, far_piece);
     }
-    host_image image{0};
+    host_image image{0, far_piece};
     return open_entry(image, input.entry);
 }
 
@@ -258,11 +260,14 @@ private:
 // file made from it.
 class browser_files final : public file_system {
 public:
-    explicit browser_files(std::string input_path) : input_path_{std::move(input_path)} {}
+    explicit browser_files(std::string input_path, std::uint64_t far_piece = converting_piece)
+        : input_path_{std::move(input_path)}, far_piece_{far_piece}
+    {
+    }
 
     std::unique_ptr<byte_source> open_input(const std::string& path) override
     {
-        return path == input_path_ ? open_located_input() : nullptr;
+        return path == input_path_ ? open_located_input(far_piece_) : nullptr;
     }
 
     // The page names the download after the chosen file.
@@ -275,6 +280,7 @@ public:
 
 private:
     std::string input_path_;
+    std::uint64_t far_piece_;
 };
 
 class page_console final : public console {
@@ -402,26 +408,27 @@ extern "C" EMSCRIPTEN_KEEPALIVE double locate_input(int kind, int file, double s
     input = input_location{};
     if (kind == 0) {
         input.bytes = static_cast<std::uint64_t>(size);
-        return static_cast<double>(wav_header_bytes + (input.bytes + adpcm_block_bytes - 1) / adpcm_block_bytes * pcm_block_bytes);
+    } else {
+        const sector_run where{static_cast<std::size_t>(file), static_cast<std::uint64_t>(start),
+                               static_cast<std::uint64_t>(sectors),
+                               layout == 0 ? sector_layout::raw : sector_layout::cooked};
+        input.kind = kind == 1 ? entry_kind::data_file : entry_kind::audio_track;
+        input.entry = {input.kind, {}, where, static_cast<std::uint64_t>(size), {}};
+        input.bytes = kind == 1 ? sector_file_bound(where, input.entry.size) : input.entry.size;
     }
-    const sector_run where{static_cast<std::size_t>(file), static_cast<std::uint64_t>(start),
-                           static_cast<std::uint64_t>(sectors), layout == 0 ? sector_layout::raw : sector_layout::cooked};
-    input.kind = kind == 1 ? entry_kind::data_file : entry_kind::audio_track;
-    input.entry = {input.kind, {}, where, static_cast<std::uint64_t>(size), {}};
-    input.bytes = kind == 1 ? sector_file_bound(where, input.entry.size) : input.entry.size;
-    return static_cast<double>(
-        kind == 1 ? wav_header_bytes + (input.bytes + adpcm_block_bytes - 1) / adpcm_block_bytes * pcm_block_bytes
-                  : cd_audio_header_bytes + input.bytes);
+    if (kind == 2) {
+        return static_cast<double>(cd_audio_header_bytes + input.bytes);
+    }
+    return static_cast<double>(wav_header_bytes +
+                               (input.bytes + adpcm_block_bytes - 1) / adpcm_block_bytes * pcm_block_bytes);
 }
 
 // Which program the input is for: 0 cinerip, 1 blockrip, 2 neither (the
 // reason is the reply), -1 when it cannot be read.
 extern "C" EMSCRIPTEN_KEEPALIVE int sort_input()
 {
-    browser_files files{"input"};
-    far_piece = sorting_piece;
+    browser_files files{"input", sorting_piece};
     const content_sort sorted = sort_content(files, "input", input.bytes);
-    far_piece = converting_piece;
     reply = sorted.reason;
     switch (sorted.verdict) {
     case content_verdict::cinerip:
