@@ -40,8 +40,10 @@ run() {
 case "${1-}" in
   --keep-server)
     # The build made the prefix; a developer may have removed it since.
-    mkdir -p "${WINEPREFIX:-$HOME/.wine}" &&
-      wineserver --wait && wineserver --persistent && run cmd /c exit </dev/null >/dev/null 2>&1 ;;
+    prefix=${WINEPREFIX:-$HOME/.wine}
+    mkdir -p "$prefix" &&
+      { wineserver --wait && wineserver --persistent && run cmd /c exit; } </dev/null >/dev/null 2>&1 ||
+      { echo "run_under_wine.sh: cannot keep a wineserver for $prefix" >&2; exit 1; } ;;
   --end-server) wineserver --kill ;;
   *) run "$@" ;;
 esac
