@@ -1,28 +1,28 @@
 #include "wav_output.hpp"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
-constexpr std::uint16_t pcm_format = 1;
-constexpr std::uint16_t mono = 1;
-constexpr std::uint16_t bytes_per_sample = 2;
+constexpr std::uint16_t pcm_format_tag = 1;
+constexpr std::uint16_t bits_per_sample = 16;
+constexpr std::uint16_t bytes_per_sample = bits_per_sample / 8;
 
-void put_tag(wav_header& header, std::size_t offset, const char (&tag)[5])
+void put_tag(std::span<std::uint8_t> bytes, std::size_t offset, const char (&tag)[5])
 {
     for (std::size_t i = 0; i < 4; ++i) {
-        header[offset + i] = static_cast<std::uint8_t>(tag[i]);
+        bytes[offset + i] = static_cast<std::uint8_t>(tag[i]);
     }
 }
 
-void put_u16(wav_header& header, std::size_t offset, std::uint16_t value)
+void put_u16(std::span<std::uint8_t> bytes, std::size_t offset, std::uint16_t value)
 {
-    header[offset] = static_cast<std::uint8_t>(value);
-    header[offset + 1] = static_cast<std::uint8_t>(value >> 8U);
+    bytes[offset] = static_cast<std::uint8_t>(value);
+    bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8U);
 }
 
-template <std::size_t size>
-void put_u32(std::array<std::uint8_t, size>& bytes, std::size_t offset, std::uint32_t value)
+void put_u32(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value)
 {
     for (std::size_t i = 0; i < 4; ++i) {
         bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
@@ -36,29 +36,52 @@ void put_u32(std::array<std::uint8_t, size>& bytes, std::size_t offset, std::uin
     return sink.write_at(offset, field);
 }
 
+// Both layouts: RIFF, WAVE and the format chunk at the same places. The
+// programs' format chunk is 18 bytes, with an empty extra-bytes field, and
+// a "fact" chunk stands before "data"; the canonical one is 16 and "data"
+// follows it. Sizes not known yet are written as 0, to be patched.
+void put_wav_header(std::span<std::uint8_t> header, pcm_format format, std::optional<std::uint32_t> data_bytes)
+{
+    const bool with_fact = header.size() == wav_header_bytes;
+    const std::uint16_t format_bytes = with_fact ? 18 : 16;
+    const std::size_t data_at = header.size() - 8;
+    const auto frame_bytes = static_cast<std::uint16_t>(format.channels * bytes_per_sample);
+    put_tag(header, 0, "RIFF");                                             // the file is one RIFF chunk
+    const std::uint32_t data = data_bytes.value_or(0);
+    const std::uint32_t riff_size = data_bytes ? data + static_cast<std::uint32_t>(data_at) : 0;
+    put_u32(header, riff_size_offset, riff_size);                           // its size: file length - 8
+    put_tag(header, 8, "WAVE");                                             // of WAVE form
+    put_tag(header, 12, "fmt ");                                            // format chunk
+    put_u32(header, 16, format_bytes);                                      // its size
+    put_u16(header, 20, pcm_format_tag);                                    // format tag
+    put_u16(header, 22, format.channels);                                   // channels
+    put_u32(header, 24, format.rate);                                       // frames per second
+    put_u32(header, 28, format.rate * frame_bytes);                         // bytes per second
+    put_u16(header, 32, frame_bytes);                                       // block align: one frame
+    put_u16(header, 34, bits_per_sample);                                   // bits per sample
+    if (with_fact) {
+        put_u16(header, 36, 0);                                             // extra format bytes: none
+        put_tag(header, 38, "fact");                                        // fact chunk: part of the fixed layout, though PCM needs none
+        put_u32(header, 42, 4);                                             // its size
+        put_u32(header, sample_count_offset, data / frame_bytes);           // sample frames
+    }
+    put_tag(header, data_at, "data");                                       // data chunk
+    put_u32(header, data_at + 4, data);                                     // its size
+}
+
 } // namespace
 
 wav_header make_wav_header(sample_rate rate)
 {
-    const auto rate_hz = static_cast<std::uint32_t>(rate);
     wav_header header{};
-    put_tag(header, 0, "RIFF");                      // the file is one RIFF chunk
-    put_u32(header, riff_size_offset, 0);            // its size: file length - 8, patched
-    put_tag(header, 8, "WAVE");                      // of WAVE form
-    put_tag(header, 12, "fmt ");                     // format chunk
-    put_u32(header, 16, 18);                         // its size, with the extra-bytes field
-    put_u16(header, 20, pcm_format);                 // format tag
-    put_u16(header, 22, mono);                       // channels
-    put_u32(header, 24, rate_hz);                    // samples per second
-    put_u32(header, 28, rate_hz * bytes_per_sample); // bytes per second
-    put_u16(header, 32, bytes_per_sample);           // block align
-    put_u16(header, 34, 16);                         // bits per sample
-    put_u16(header, 36, 0);                          // extra format bytes: none
-    put_tag(header, 38, "fact");                     // fact chunk: part of the fixed layout, though PCM needs none
-    put_u32(header, 42, 4);                          // its size
-    put_u32(header, sample_count_offset, 0);         // samples: (file length - 58) / 2, patched
-    put_tag(header, 50, "data");                     // data chunk
-    put_u32(header, data_size_offset, 0);            // its size: file length - 58, patched
+    put_wav_header(header, {1, static_cast<std::uint32_t>(rate)}, std::nullopt);
+    return header;
+}
+
+canonical_wav_header make_canonical_wav_header(pcm_format format, std::uint32_t data_bytes)
+{
+    canonical_wav_header header{};
+    put_wav_header(header, format, data_bytes);
     return header;
 }
 

@@ -28,8 +28,27 @@ inline constexpr std::uint64_t wav_length_limit = 8 + std::uint64_t{0xFFFFFFFF};
 using wav_header = std::array<std::uint8_t, wav_header_bytes>;
 static_assert(sizeof(wav_header) == 58);
 
-// The header of a mono 16-bit PCM file at `rate`, with all sizes 0.
+// The header of a mono 16-bit PCM file at `rate`, with all sizes 0: the
+// programs' layout, an 18-byte format chunk and a "fact" chunk before "data".
 [[nodiscard]] wav_header make_wav_header(sample_rate rate);
+
+// 16-bit PCM of any channel count and rate, as the sound of a disc comes.
+struct pcm_format {
+    std::uint16_t channels;
+    std::uint32_t rate; // frames per second
+};
+
+// The canonical header: a 16-byte format chunk, then "data". The RIFF size
+// (the data and 36 bytes) is a 32-bit field.
+inline constexpr std::size_t canonical_header_bytes = 44;
+inline constexpr std::uint64_t canonical_data_limit = 0xFFFFFFFFU - 36;
+
+using canonical_wav_header = std::array<std::uint8_t, canonical_header_bytes>;
+static_assert(sizeof(canonical_wav_header) == 44);
+
+// The canonical header for `data_bytes` bytes of samples (at most
+// canonical_data_limit).
+[[nodiscard]] canonical_wav_header make_canonical_wav_header(pcm_format format, std::uint32_t data_bytes);
 
 enum class [[nodiscard]] append_status { ok, write_failed, size_limit_reached };
 

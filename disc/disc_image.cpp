@@ -75,7 +75,7 @@ disc_listing list_cue_image(const cue_sheet& sheet, image_files& files)
         }
         if (track.mode == track_mode::audio) {
             const std::uint64_t length = bytes.end - bytes.start;
-            if (length > cd_audio_most_bytes) {
+            if (length > canonical_data_limit) {
                 listing.entries.push_back({entry_kind::unread, name, {}, 0, "longer than a WAV file can hold"});
             } else {
                 listing.entries.push_back({entry_kind::audio_track, name, {track.file, bytes.start, 0, layout}, length, {}});

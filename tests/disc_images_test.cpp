@@ -74,7 +74,7 @@ bytes cd_audio_wav(const bytes& sound)
 {
     bytes padded = sound;
     padded.resize((sound.size() + raw_sector_bytes - 1) / raw_sector_bytes * raw_sector_bytes);
-    const cd_audio_header header = make_cd_audio_header(static_cast<std::uint32_t>(padded.size()));
+    const canonical_wav_header header = make_canonical_wav_header(cd_audio_format, static_cast<std::uint32_t>(padded.size()));
     padded.insert(padded.begin(), header.begin(), header.end());
     return padded;
 }
@@ -173,7 +173,7 @@ TEST(disc_images, what_is_not_read_is_named_and_cd_audio_has_the_canonical_heade
     EXPECT_EQ(listing.entries[0].reason, "a track of mode MODE2/2336, which is not read");
     EXPECT_EQ(listing.entries[1].reason, "a track in a WAVE file, which is not read");
 
-    const cd_audio_header header = make_cd_audio_header(2352);
+    const canonical_wav_header header = make_canonical_wav_header(cd_audio_format, 2352);
     const bytes expected{'R', 'I', 'F', 'F', 0x54, 0x09, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0,
                          0x44, 0xAC, 0, 0, 0x10, 0xB1, 0x02, 0, 4, 0, 16, 0, 'd', 'a', 't', 'a', 0x30, 0x09, 0, 0};
     EXPECT_EQ(bytes(header.begin(), header.end()), expected);

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 TEST(wav_header, is_byte_for_byte_the_mono_16_bit_layout)
@@ -24,6 +27,31 @@ TEST(wav_header, is_byte_for_byte_the_mono_16_bit_layout)
     at_11025[28] = 0x22;
     at_11025[29] = 0x56;
     EXPECT_EQ(make_wav_header(sample_rate::hz11025), at_11025);
+}
+
+TEST(wav_header, canonical_layout_holds_any_channel_count_and_rate)
+{
+    struct header_case {
+        pcm_format format;
+        std::uint32_t data_bytes;
+        std::uint32_t bytes_per_second;
+        std::uint16_t block_align;
+    };
+    for (const header_case& c : {header_case{{1, 37800}, 0, 75600, 2}, header_case{{2, 18900}, 4, 75600, 4},
+                                 header_case{{2, 44100}, 2352, 176400, 4}, header_case{{1, 192000}, 0xFFFFFFDB, 384000, 2}}) {
+        const canonical_wav_header header = make_canonical_wav_header(c.format, c.data_bytes);
+        const std::vector<std::uint8_t> bytes(header.begin(), header.end());
+        EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
+        EXPECT_EQ(le32(bytes, 4), c.data_bytes + 36);
+        EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 16), "WAVEfmt ");
+        EXPECT_EQ(le32(bytes, 16), 16U);
+        EXPECT_EQ(le32(bytes, 20), 1U + (std::uint32_t{c.format.channels} << 16U));
+        EXPECT_EQ(le32(bytes, 24), c.format.rate);
+        EXPECT_EQ(le32(bytes, 28), c.bytes_per_second);
+        EXPECT_EQ(le32(bytes, 32), c.block_align + (16U << 16U));
+        EXPECT_EQ(std::string(bytes.begin() + 36, bytes.begin() + 40), "data");
+        EXPECT_EQ(le32(bytes, 40), c.data_bytes);
+    }
 }
 
 class wav_output_test : public ::testing::Test {

@@ -417,7 +417,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE double locate_input(int kind, int file, double s
         input.bytes = kind == 1 ? sector_file_bound(where, input.entry.size) : input.entry.size;
     }
     if (kind == 2) {
-        return static_cast<double>(cd_audio_header_bytes + input.bytes);
+        return static_cast<double>(canonical_header_bytes + input.bytes);
     }
     return static_cast<double>(wav_header_bytes +
                                (input.bytes + adpcm_block_bytes - 1) / adpcm_block_bytes * pcm_block_bytes);
@@ -448,7 +448,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int sort_input()
 extern "C" EMSCRIPTEN_KEEPALIVE int program_rate(int use_blockrip, int rate_switch)
 {
     if (use_blockrip == 2) {
-        return static_cast<int>(cd_audio_rate);
+        return static_cast<int>(cd_audio_format.rate);
     }
     const converter_profile& profile = profile_of(use_blockrip);
     return static_cast<int>(rate_switch != 0 ? profile.switched_rate : profile.default_rate);
@@ -476,7 +476,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int convert_audio_track(const char* path)
 {
     page_console messages;
     const std::unique_ptr<byte_source> track = open_located_input();
-    host_sink wav{cd_audio_header_bytes, input.bytes / 2, 2};
+    host_sink wav{canonical_header_bytes, input.bytes / 2, 2};
     const copy_outcome copied = write_cd_audio(*track, input.bytes, wav);
     const bool closed = wav.close() == io_status::ok;
     if (copied == copy_outcome::done && closed) {
