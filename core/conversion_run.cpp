@@ -4,30 +4,6 @@
 
 namespace {
 
-struct run_settings {
-    sample_rate rate;
-    std::optional<std::string> input_path;
-};
-
-// Switch and option messages come out in argument order, before anything is
-// opened.
-run_settings read_command_line(const converter_profile& profile, std::span<const std::string> arguments,
-                               console& messages)
-{
-    run_settings settings{profile.default_rate, std::nullopt};
-    for (const std::string_view argument : arguments) {
-        if (argument == profile.rate_switch) {
-            messages.print(profile.switch_message);
-            settings.rate = profile.switched_rate;
-        } else if (argument.starts_with('-')) {
-            messages.print("unknown option " + std::string{argument} + "\r\n");
-        } else {
-            settings.input_path = std::string{argument};
-        }
-    }
-    return settings;
-}
-
 struct open_files {
     file_system& system;
     const std::string& input_path;
@@ -125,12 +101,26 @@ stage_outcome run_stage(input_stage_routine stage, sample_rate rate, byte_source
     return stage(input, output, state, messages);
 }
 
-run_outcome run_conversion(const converter_profile& profile, std::span<const std::string> arguments,
-                           console& messages, file_system& files, interrupts& stop_requests)
+run_settings read_command_line(const converter_profile& profile, std::span<const std::string> arguments,
+                               console& messages)
 {
-    messages.print(profile.banner);
-    const run_settings settings =
-        arguments.size() > 1 ? read_command_line(profile, arguments.subspan(1), messages) : run_settings{};
+    run_settings settings{profile.default_rate, std::nullopt};
+    for (const std::string_view argument : arguments) {
+        if (argument == profile.rate_switch) {
+            messages.print(profile.switch_message);
+            settings.rate = profile.switched_rate;
+        } else if (argument.starts_with('-')) {
+            messages.print("unknown option " + std::string{argument} + "\r\n");
+        } else {
+            settings.input_path = std::string{argument};
+        }
+    }
+    return settings;
+}
+
+run_outcome run_with_settings(const converter_profile& profile, const run_settings& settings, console& messages,
+                              file_system& files, interrupts& stop_requests)
+{
     if (!settings.input_path) {
         messages.print(profile.usage);
         return run_outcome::usage_shown;
@@ -152,3 +142,22 @@ run_outcome run_conversion(const converter_profile& profile, std::span<const std
     return settle_outcome(end, stop_requests.received(), opened, messages);
 }
 
+run_outcome run_chosen(const converter_profile& profile, bool rate_switch, const std::string& input_path,
+                       console& messages, file_system& files, interrupts& stop_requests)
+{
+    messages.print(profile.banner);
+    if (rate_switch) {
+        messages.print(profile.switch_message);
+    }
+    const run_settings settings{rate_switch ? profile.switched_rate : profile.default_rate, input_path};
+    return run_with_settings(profile, settings, messages, files, stop_requests);
+}
+
+run_outcome run_conversion(const converter_profile& profile, std::span<const std::string> arguments,
+                           console& messages, file_system& files, interrupts& stop_requests)
+{
+    messages.print(profile.banner);
+    const run_settings settings = arguments.size() > 1 ? read_command_line(profile, arguments.subspan(1), messages)
+                                                       : run_settings{profile.default_rate, std::nullopt};
+    return run_with_settings(profile, settings, messages, files, stop_requests);
+}

@@ -95,6 +95,28 @@ enum class run_outcome { done, usage_shown, input_not_opened, output_not_created
 [[nodiscard]] stage_outcome run_stage(input_stage_routine stage, sample_rate rate, byte_source& input_file,
                                       wav_output& output, console& messages);
 
+// What a command line sets: the rate, and the input when one is named.
+struct run_settings {
+    sample_rate rate;
+    std::optional<std::string> input_path;
+};
+
+// The settings that `arguments` (the program's own name left out) give,
+// printing the switch and unknown-option messages in argument order.
+[[nodiscard]] run_settings read_command_line(const converter_profile& profile, std::span<const std::string> arguments,
+                                             console& messages);
+
+// The rest of a run once its settings are read: the usage where no input is
+// named, otherwise open, convert and finish.
+[[nodiscard]] run_outcome run_with_settings(const converter_profile& profile, const run_settings& settings,
+                                            console& messages, file_system& files, interrupts& stop_requests);
+
+// A run whose settings were chosen rather than typed, as the page chooses
+// them: the same messages and file as the command line with that input path,
+// and the rate switch where `rate_switch` is set.
+[[nodiscard]] run_outcome run_chosen(const converter_profile& profile, bool rate_switch, const std::string& input_path,
+                                     console& messages, file_system& files, interrupts& stop_requests);
+
 // A whole run of a program: `arguments` is the process's argument vector, the
 // program's own name first. Messages, files and interrupts come from whatever
 // the run is in: the system for the programs, memory for tests and fuzz

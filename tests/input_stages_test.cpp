@@ -292,3 +292,46 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& test_info) { return std::string{test_info.param.name}; });
 
 } // namespace
+
+// The page chooses a run's settings instead of typing them: the same
+// messages and bytes as the command line that names the same input. A name
+// that begins with '-' would be an option when typed; chosen, it is a file,
+// converted as "./-a.vb" is typed.
+TEST(run_chosen, prints_and_writes_what_the_command_line_does)
+{
+    struct chosen_case {
+        const converter_profile* profile;
+        bool rate_switch;
+        std::string path;
+        std::vector<std::string> typed;
+        run_outcome outcome;
+    };
+    const std::vector<std::uint8_t> stream = raw_block_stream(random_blocks(3, 4));
+    for (const chosen_case& c : {
+             chosen_case{&blockrip_profile, false, "a.vb", {"blockrip", "a.vb"}, run_outcome::done},
+             chosen_case{&blockrip_profile, true, "a.vb", {"blockrip", "-22", "a.vb"}, run_outcome::done},
+             chosen_case{&cinerip_profile, true, "a.vb", {"cinerip", "-11", "a.vb"}, run_outcome::done},
+             chosen_case{&blockrip_profile, false, "missing", {"blockrip", "missing"}, run_outcome::input_not_opened},
+             chosen_case{&blockrip_profile, false, "-a.vb", {"blockrip", "./-a.vb"}, run_outcome::done}}) {
+        std::array<std::string, 2> texts;
+        std::array<std::vector<std::uint8_t>, 2> wavs;
+        for (std::size_t chosen = 0; chosen < 2; ++chosen) {
+            memory_files files;
+            files.inputs["a.vb"] = stream;
+            files.inputs["-a.vb"] = stream;
+            files.inputs["./-a.vb"] = stream;
+            string_console messages;
+            no_interrupts stop_requests;
+            EXPECT_EQ(chosen == 1 ? run_chosen(*c.profile, c.rate_switch, c.path, messages, files, stop_requests)
+                                  : run_conversion(*c.profile, c.typed, messages, files, stop_requests),
+                      c.outcome)
+                << c.path;
+            texts[chosen] = messages.text;
+            const std::string output = (chosen == 1 ? c.path : c.typed.back()) + ".wav";
+            wavs[chosen] = files.outputs.contains(output) ? files.outputs[output]->bytes : std::vector<std::uint8_t>{};
+        }
+        EXPECT_EQ(texts[1], texts[0]) << c.path;
+        EXPECT_EQ(wavs[1], wavs[0]) << c.path;
+        EXPECT_EQ(wavs[1].empty(), c.outcome != run_outcome::done) << c.path;
+    }
+}
