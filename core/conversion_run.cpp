@@ -16,7 +16,7 @@ void report_stop(stage_outcome stopped, const open_files& files, console& messag
 {
     switch (stopped) {
     case stage_outcome::read_failed:
-        messages.print("ERROR: Cannot read file " + files.input_path + "\r\n");
+        messages.print(cannot_read_message(files.input_path));
         break;
     case stage_outcome::size_limit_reached:
         messages.print("ERROR: WAV file size limit reached\r\n");
@@ -40,7 +40,7 @@ bool finish_or_discard(stage_outcome stopped, wav_output& output, const open_fil
     if (finished && closed) {
         return true;
     }
-    messages.print("ERROR: Cannot write file " + files.output_name + "\r\n");
+    messages.print(cannot_write_message(files.output_name));
     files.system.discard_output(files.output_name);
     return false;
 }
@@ -88,6 +88,16 @@ run_outcome settle_outcome(const conversion_end& end, bool interrupt_received, c
 }
 
 } // namespace
+
+std::string cannot_read_message(std::string_view input_path)
+{
+    return "ERROR: Cannot read file " + std::string{input_path} + "\r\n";
+}
+
+std::string cannot_write_message(std::string_view output_name)
+{
+    return "ERROR: Cannot write file " + std::string{output_name} + "\r\n";
+}
 
 stage_outcome run_stage(input_stage_routine stage, sample_rate rate, byte_source& input_file, wav_output& output,
                         console& messages)

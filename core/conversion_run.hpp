@@ -89,6 +89,11 @@ enum class run_outcome { done, usage_shown, input_not_opened, output_not_created
     return stage_outcome::write_failed;
 }
 
+// What a run prints when it stops on a read or a write that failed; the
+// page's other conversions print the same.
+[[nodiscard]] std::string cannot_read_message(std::string_view input_path);
+[[nodiscard]] std::string cannot_write_message(std::string_view output_name);
+
 // The conversion proper, between opening the files and finishing the WAV
 // file: the header, "Decompressing...", then `stage` over the whole input
 // from a zeroed predictor state.

@@ -6,10 +6,9 @@
 
 namespace {
 
-constexpr std::size_t most_bytes = 64 * 1024;
-constexpr std::size_t most_line_bytes = 1024;
-constexpr std::size_t most_files = 99;
-constexpr std::size_t most_tracks = 99;
+constexpr std::size_t max_line_bytes = 1024;
+constexpr std::size_t max_files = 99;
+constexpr std::size_t max_tracks = 99;
 constexpr std::uint64_t frames_per_second = 75;
 
 // The next word of a line: quoted, or up to the next blank.
@@ -35,6 +34,18 @@ std::string_view next_word(std::string_view& line)
     return word;
 }
 
+std::string too_large()
+{
+    return "too large for a cue sheet (more than " + std::to_string(max_cue_sheet_bytes / 1024) + " KiB)";
+}
+
+std::string lower(std::string_view word)
+{
+    std::string text{word};
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
 std::string upper(std::string_view word)
 {
     std::string text{word};
@@ -42,7 +53,7 @@ std::string upper(std::string_view word)
     return text;
 }
 
-std::optional<unsigned> small_number(std::string_view word, unsigned most)
+std::optional<unsigned> small_number(std::string_view word, unsigned max)
 {
     if (word.empty() || word.size() > 3 || !std::all_of(word.begin(), word.end(), [](unsigned char c) { return std::isdigit(c) != 0; })) {
         return std::nullopt;
@@ -51,7 +62,7 @@ std::optional<unsigned> small_number(std::string_view word, unsigned most)
     for (const char c : word) {
         value = value * 10 + static_cast<unsigned>(c - '0');
     }
-    return value <= most ? std::optional{value} : std::nullopt;
+    return value <= max ? std::optional{value} : std::nullopt;
 }
 
 // mm:ss:ff, 75 frames a second.
@@ -80,14 +91,12 @@ std::string file_name(std::string_view path)
 
 track_mode mode_of(const std::string& mode)
 {
-    if (mode == "MODE2/2352") {
-        return track_mode::mode2_raw;
-    }
-    if (mode == "MODE1/2352") {
-        return track_mode::mode1_raw;
+    // Each raw sector says its own mode.
+    if (mode == "MODE2/2352" || mode == "MODE1/2352") {
+        return track_mode::raw_data;
     }
     if (mode == "MODE1/2048") {
-        return track_mode::mode1_cooked;
+        return track_mode::cooked_data;
     }
     return mode == "AUDIO" ? track_mode::audio : track_mode::other;
 }
@@ -106,7 +115,7 @@ std::optional<failure> read_line(std::string_view line, std::size_t number, cue_
         if (name.empty()) {
             return failure{"a FILE without a name" + at};
         }
-        if (sheet.files.size() == most_files) {
+        if (sheet.files.size() == max_files) {
             return failure{"more than 99 files" + at};
         }
         sheet.files.push_back({file_name(name), upper(next_word(line))});
@@ -119,7 +128,7 @@ std::optional<failure> read_line(std::string_view line, std::size_t number, cue_
         if (!track || *track == 0 || mode.empty()) {
             return failure{"a TRACK without its number and mode" + at};
         }
-        if (sheet.tracks.size() == most_tracks) {
+        if (sheet.tracks.size() == max_tracks) {
             return failure{"more than 99 tracks" + at};
         }
         sheet.tracks.push_back({*track, sheet.files.size() - 1, mode_of(mode), mode, std::nullopt, std::nullopt});
@@ -152,8 +161,8 @@ std::optional<failure> read_line(std::string_view line, std::size_t number, cue_
 
 cue_reading parse_cue(std::span<const std::uint8_t> text)
 {
-    if (text.size() > most_bytes) {
-        return {std::nullopt, "too large for a cue sheet (more than 64 KiB)"};
+    if (text.size() > max_cue_sheet_bytes) {
+        return {std::nullopt, too_large()};
     }
     std::string_view rest{reinterpret_cast<const char*>(text.data()), text.size()};
     if (rest.starts_with("\xEF\xBB\xBF")) {
@@ -164,7 +173,7 @@ cue_reading parse_cue(std::span<const std::uint8_t> text)
         const std::size_t end = std::min(rest.find('\n'), rest.size());
         std::string_view line = rest.substr(0, end);
         rest.remove_prefix(std::min(end + 1, rest.size()));
-        if (line.size() > most_line_bytes) {
+        if (line.size() > max_line_bytes) {
             return {std::nullopt, "a line of more than 1,024 bytes (line " + std::to_string(number) + ")"};
         }
         if (line.ends_with('\r')) {
@@ -183,4 +192,31 @@ cue_reading parse_cue(std::span<const std::uint8_t> text)
         }
     }
     return {std::move(sheet), {}};
+}
+
+cue_reading read_cue_sheet(byte_source& source, std::uint64_t size)
+{
+    if (size > max_cue_sheet_bytes) {
+        return {std::nullopt, too_large()};
+    }
+    std::vector<std::uint8_t> text;
+    for (fetch_result next = source.fetch(); !next.bytes.empty() && text.size() <= max_cue_sheet_bytes;
+         next = source.fetch()) {
+        text.insert(text.end(), next.bytes.begin(), next.bytes.end());
+    }
+    return parse_cue(text);
+}
+
+cue_files_found find_cue_files(const cue_sheet& sheet, std::span<const std::string> candidates)
+{
+    cue_files_found found;
+    for (const cue_file& file : sheet.files) {
+        const auto match = std::find_if(candidates.begin(), candidates.end(),
+                                        [&](const std::string& name) { return lower(name) == lower(file.name); });
+        if (match == candidates.end()) {
+            return {{}, file.name};
+        }
+        found.files.push_back(static_cast<std::size_t>(match - candidates.begin()));
+    }
+    return found;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "streams.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -10,7 +12,7 @@
 // A cue sheet, as far as the reader needs it: the files it names, and each
 // track's mode and where it starts in its file. PREGAP, FLAGS, REM, CATALOG,
 // ISRC, TITLE and the like are passed over; a pregap is not in the file.
-enum class track_mode { mode1_raw, mode2_raw, mode1_cooked, audio, other };
+enum class track_mode { raw_data, cooked_data, audio, other };
 
 struct cue_file {
     std::string name;  // without any folder part, as the page matches it
@@ -36,6 +38,22 @@ struct cue_reading {
     std::string error; // why there is none
 };
 
-// Reads a cue sheet of at most 64 KiB, lines of at most 1,024 bytes, 99
-// files and 99 tracks: a CD's sheet is a few KiB.
+// A CD's sheet is a few KiB.
+inline constexpr std::size_t max_cue_sheet_bytes = 64 * 1024;
+
+// Reads a cue sheet of at most max_cue_sheet_bytes, lines of at most 1,024
+// bytes, 99 files and 99 tracks.
 [[nodiscard]] cue_reading parse_cue(std::span<const std::uint8_t> text);
+
+// Reads the cue sheet that `source` holds, `size` bytes, fetching no more
+// than a sheet may hold.
+[[nodiscard]] cue_reading read_cue_sheet(byte_source& source, std::uint64_t size);
+
+struct cue_files_found {
+    std::vector<std::size_t> files; // for each file the sheet names, which of the candidates it is
+    std::string error;              // the name that none of them has
+};
+
+// The sheet's files among `candidates` (names without folders), matched by
+// name without regard to case, as the names of a disc's files are.
+[[nodiscard]] cue_files_found find_cue_files(const cue_sheet& sheet, std::span<const std::string> candidates);

@@ -68,7 +68,7 @@ disc_listing list_cue_image(const cue_sheet& sheet, image_files& files)
             listing.entries.push_back({entry_kind::unread, name, {}, 0, "a track " + what + ", which is not read"});
             continue;
         }
-        const sector_layout layout = track.mode == track_mode::mode1_cooked ? sector_layout::cooked : sector_layout::raw;
+        const sector_layout layout = track.mode == track_mode::cooked_data ? sector_layout::cooked : sector_layout::raw;
         const track_bytes bytes = bytes_of(sheet, at, sector_bytes(layout), files.size(track.file));
         if (bytes.end < bytes.start) {
             return {{}, name + " ends before it starts"};

@@ -8,8 +8,8 @@
 namespace {
 
 constexpr std::uint64_t descriptors_start = 16;
-constexpr std::uint64_t most_descriptors = 32;
-constexpr std::uint64_t most_directory_sectors = 65536;
+constexpr std::uint64_t max_descriptors = 32;
+constexpr std::uint64_t max_directory_sectors = 65536;
 using data_sector = std::array<std::uint8_t, cooked_sector_bytes>;
 
 std::uint32_t le32(std::span<const std::uint8_t> bytes, std::size_t at)
@@ -131,7 +131,7 @@ private:
 
     std::optional<directory> read_descriptors()
     {
-        const std::uint64_t count = std::min(most_descriptors, track_.sectors > descriptors_start ? track_.sectors - descriptors_start : 0);
+        const std::uint64_t count = std::min(max_descriptors, track_.sectors > descriptors_start ? track_.sectors - descriptors_start : 0);
         data_sectors descriptors{files_, track_, descriptors_start, count};
         data_sector sector{};
         for (std::uint64_t i = 0; i < count && descriptors.next(sector); ++i) {
@@ -165,7 +165,7 @@ private:
     {
         const std::uint64_t sectors = sectors_for(here.size);
         directory_sectors_ += sectors;
-        if (directory_sectors_ > most_directory_sectors) {
+        if (directory_sectors_ > max_directory_sectors) {
             return failed("more than 65,536 sectors of directories");
         }
         data_sectors reading{files_, track_, here.first, sectors};
@@ -195,7 +195,7 @@ private:
         if (stored.size() == 1 && stored[0] <= 1) {
             return true; // the directory itself, and its parent
         }
-        if (++entries_ > most_disc_entries) {
+        if (++entries_ > max_disc_entries) {
             return failed("more than 65,536 files and directories");
         }
         const std::string name = component(stored);
@@ -216,7 +216,7 @@ private:
             return failed(here.path + name + " lies past the image's end");
         }
         if ((flags & 0x02U) != 0) {
-            if (here.depth + 1 > most_disc_depth) {
+            if (here.depth + 1 > max_disc_depth) {
                 return failed("directories nested more than 64 deep");
             }
             if (!visited_.insert(first).second) {

@@ -22,8 +22,8 @@ struct file_listing {
 
 // A CD holds far fewer; past either bound, or past 65,536 sectors of
 // directories, the listing fails.
-inline constexpr std::size_t most_disc_entries = 65536; // files and directories
-inline constexpr std::size_t most_disc_depth = 64;
+inline constexpr std::size_t max_disc_entries = 65536; // files and directories
+inline constexpr std::size_t max_disc_depth = 64;
 
 // Reads only the descriptors and the directories. Every name, extent and
 // record length is checked: a hostile image fails with the reason, it never

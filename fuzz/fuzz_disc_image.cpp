@@ -25,7 +25,7 @@ bool safe_path(const std::string& path)
         const bool bad = std::any_of(part.begin(), part.end(), [](char c) {
             return static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == '\\';
         });
-        if (part.empty() || part == "." || part == ".." || bad || ++depth > most_disc_depth + 1) {
+        if (part.empty() || part == "." || part == ".." || bad || ++depth > max_disc_depth + 1) {
             return false;
         }
         if (slash == path.size()) {
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         listing = list_image(kind == 0 ? image_kind::iso : image_kind::raw_bin, *files);
     }
     require(listing.error.empty() || listing.entries.empty());
-    require(listing.entries.size() <= most_disc_entries + 99);
+    require(listing.entries.size() <= max_disc_entries + 99);
     for (const disc_entry& entry : listing.entries) {
         require(safe_path(entry.path));
         const std::unique_ptr<byte_source> source = open_entry(*files, entry);
@@ -79,11 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         }
         require(source != nullptr);
-        const std::uint64_t most = entry.kind == entry_kind::audio_track ? entry.size : sector_file_bound(entry.where, entry.size);
+        const std::uint64_t bound = entry.kind == entry_kind::audio_track ? entry.size : sector_file_bound(entry.where, entry.size);
         std::uint64_t read = 0;
         for (fetch_result next = source->fetch(); next.status == fetch_status::ok && !next.bytes.empty(); next = source->fetch()) {
             read += next.bytes.size();
-            require(read <= most);
+            require(read <= bound);
         }
     }
     return 0;

@@ -206,11 +206,11 @@ TEST(disc_images, hostile_images_fail_quickly_with_their_reason)
     const std::size_t deep_dir = record_of(iso, "SUB");
     const std::size_t cnf = record_of(iso, "SYSTEM.CNF;1");
     std::vector<image_file> crowded;
-    for (std::size_t i = 0; i <= most_disc_entries; ++i) {
+    for (std::size_t i = 0; i <= max_disc_entries; ++i) {
         crowded.push_back({"F" + std::to_string(i), {}, {}});
     }
     std::string deep;
-    for (std::size_t i = 0; i <= most_disc_depth; ++i) {
+    for (std::size_t i = 0; i <= max_disc_depth; ++i) {
         deep += "D/";
     }
     const std::vector<std::pair<std::function<void(bytes&)>, std::string>> cases{

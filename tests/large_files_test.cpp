@@ -67,12 +67,12 @@ TEST_F(large_files, container_over_4_gib_keeps_its_positions)
 TEST_F(large_files, raw_stream_past_the_wav_limit_stops_with_a_true_header)
 {
     temp_dir dir;
-    constexpr std::uint64_t most_blocks = 76695843;
+    constexpr std::uint64_t max_blocks = 76695843;
     {
         // Silent blocks (all zero), as a hole.
         std::ofstream file{dir / "long.vb", std::ios::binary};
         file.close();
-        std::filesystem::resize_file(dir / "long.vb", (most_blocks + 1) * adpcm_block_bytes);
+        std::filesystem::resize_file(dir / "long.vb", (max_blocks + 1) * adpcm_block_bytes);
     }
     const program_result result = run_program(blockrip_path(), {"blockrip", "long.vb"}, dir.path());
     EXPECT_EQ(result.output,
@@ -80,7 +80,7 @@ TEST_F(large_files, raw_stream_past_the_wav_limit_stops_with_a_true_header)
     EXPECT_EQ(result.exit_status, 4);
 
     const std::filesystem::path wav = dir / "long.vb.wav";
-    const std::uint64_t length = wav_header_bytes + pcm_block_bytes * most_blocks;
+    const std::uint64_t length = wav_header_bytes + pcm_block_bytes * max_blocks;
     ASSERT_EQ(std::filesystem::file_size(wav), length);
     std::ifstream in{wav, std::ios::binary};
     std::vector<std::uint8_t> header(wav_header_bytes);
@@ -89,7 +89,7 @@ TEST_F(large_files, raw_stream_past_the_wav_limit_stops_with_a_true_header)
     EXPECT_EQ(fields.riff_size, length - 8);
     EXPECT_EQ(fields.riff_size, 4294967258U);
     EXPECT_EQ(fields.data_size, length - wav_header_bytes);
-    EXPECT_EQ(fields.sample_count, most_blocks * samples_per_block);
+    EXPECT_EQ(fields.sample_count, max_blocks * samples_per_block);
 }
 
 } // namespace

@@ -369,7 +369,7 @@ TEST_P(programs_test, interrupts_leave_a_valid_prefix_and_end_by_the_signal)
     const std::vector<std::int16_t> full = decode_all(fed).samples;
     // The samples are written default_pending_blocks at a time: all but the
     // last such piece are on disk once most of the input is decoded (6 MB).
-    const std::uint64_t most = wav_header_bytes + 7 * default_pending_blocks * pcm_block_bytes;
+    const std::uint64_t max_length = wav_header_bytes + 7 * default_pending_blocks * pcm_block_bytes;
     const struct {
         int signal;
         bool ignored_from_the_start; // as under nohup
@@ -382,7 +382,7 @@ TEST_P(programs_test, interrupts_leave_a_valid_prefix_and_end_by_the_signal)
         const int feed = ::open((dir / name).c_str(), O_WRONLY | O_CLOEXEC);
         ASSERT_GE(feed, 0);
         ASSERT_EQ(::write(feed, input.data(), input.size()), static_cast<ssize_t>(input.size()));
-        wait_while_running(running, [&] { return has_grown(dir / (name + ".wav"), most); });
+        wait_while_running(running, [&] { return has_grown(dir / (name + ".wav"), max_length); });
         ASSERT_TRUE(running.interrupt(signal));
         if (!ignored) {
             wait_while_running(running, [] { return false; });
@@ -399,7 +399,7 @@ TEST_P(programs_test, interrupts_leave_a_valid_prefix_and_end_by_the_signal)
         } else {
             EXPECT_EQ(result.output, tool.banner + decompressing + "ERROR: Conversion interrupted\r\n");
             EXPECT_EQ(result.end_signal, signal) << "ended by the signal itself";
-            EXPECT_GE(out.samples.size(), (most - wav_header_bytes) / 2) << "what was decoded is kept";
+            EXPECT_GE(out.samples.size(), (max_length - wav_header_bytes) / 2) << "what was decoded is kept";
         }
     }
 }
