@@ -3,12 +3,12 @@
 // answers.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
-import { createLog } from '../log.js';
-import { byPath, entryNames, zipName } from '../names.js';
-import { cueSheets, imageSources, parseListing } from '../discs.js';
-import { conversionsAtOnce, createQueue } from '../queue.js';
-import { statusLabel, statusMeaning, summaryKind } from '../statuses.js';
-import { answerInOrder, blobTarget } from '../writer.js';
+import { createLog } from '../workers/log.js';
+import { byPath, entryNames, zipName } from '../shared/names.js';
+import { cueSheets, imageSources } from '../page/discs.js';
+import { conversionsAtOnce, createQueue } from '../page/queue.js';
+import { statusLabel, statusMeaning, summaryKind } from '../shared/statuses.js';
+import { answerInOrder, blobTarget } from '../workers/writer.js';
 
 test('names: ZIP entries are unique whatever the paths, rows and ZIPs are named as people sort', () => {
     for (const [paths, names] of [
@@ -88,14 +88,19 @@ test('queue: jobs start in order, as many at once as allowed, and one that throw
 });
 
 test('discs: listings become rows under the image, and a cue sheet takes the files beside it', () => {
-    const entries = parseListing('D\tMOVIES/INTRO.STR\t0\t56448\t3\t0\t5000\nA\tTrack 02\t1\t352800\t0\t0\t88200\n' +
-        'U\tTrack 03\ta track of mode MODE2/2336, which is not read\n');
+    const intro = { kind: 'dataFile', file: 0, start: 56448, sectors: 3, layout: 'raw', size: 5000 };
+    const track = { kind: 'audioTrack', file: 1, start: 352800, sectors: 0, layout: 'raw', size: 88200 };
+    const entries = [
+        { path: 'MOVIES/INTRO.STR', reason: null, location: intro, span: 3 * 2352 },
+        { path: 'Track 02', reason: null, location: track, span: 88200 },
+        { path: 'Track 03', reason: 'a track of mode MODE2/2336, which is not read', location: null, span: 0 },
+    ];
     const files = ['bin1', 'bin2'];
     assert.deepEqual(imageSources('DISC/Game (Europe).cue', entries, files), [
         { path: 'DISC/Game (Europe)/MOVIES/INTRO.STR', name: 'INTRO.STR', size: 3 * 2352, files, reason: null,
-            location: { kind: 1, file: 0, start: 56448, sectors: 3, layout: 0, size: 5000 } },
+            location: intro },
         { path: 'DISC/Game (Europe)/Track 02', name: 'Track 02', size: 88200, files, reason: null,
-            location: { kind: 2, file: 1, start: 352800, sectors: 0, layout: 0, size: 88200 } },
+            location: track },
         { path: 'DISC/Game (Europe)/Track 03', name: 'Track 03', size: 0, files: [], location: null,
             reason: 'a track of mode MODE2/2336, which is not read' },
     ]);

@@ -352,7 +352,7 @@ const cases = [
 
     ['reads dropped folders to their last entry', {}, async () => {
         const paths = await engine.evaluate(async () => {
-            const { entryFiles } = await import('./files.js');
+            const { entryFiles } = await import('./page/files.js');
             const file = (name, fullPath) => ({ isFile: true, fullPath, file: (resolve) => resolve(new File(['x'], name)) });
             const folder = (fullPath, children) => ({
                 isFile: false,

@@ -3,11 +3,11 @@
 // all of it at once. Nothing done for one file walks or redraws the others:
 // the counts and byte totals change as the rows do.
 import { readImages } from './discs.js';
-import { fromDecoder, pageEnds } from './messages.js';
-import { byPath, zipName } from './names.js';
+import { fromDecoder, pageEnds } from '../shared/messages.js';
+import { byPath, zipName } from '../shared/names.js';
 import { conversionsAtOnce, createQueue } from './queue.js';
 import { createRow } from './rows.js';
-import { summaryKind, summaryKinds } from './statuses.js';
+import { summaryKind, summaryKinds } from '../shared/statuses.js';
 import { buildZip } from './zip.js';
 
 const megabytes = (bytes) => (bytes / 1e6).toFixed(1);

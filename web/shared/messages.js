@@ -22,7 +22,7 @@ export const toDecoder = {
     start: kind('start', (module) => ({ module })),
     // One file to convert. `files` are the Files it is read from (one, or a
     // disc image's); `location` says where in them it lies (null: the whole
-    // of the first; see discs.js); `name` is what the program is given, and
+    // of the first; else as a listing gives it); `name` is what the program is given, and
     // `size` how many bytes it is read from; `program` is 'cinerip',
     // 'blockrip' or 'auto' (sorted by content); `storage` the page's folder in
     // the origin-private file system, or null; `outputName` the WAV file's
@@ -57,9 +57,12 @@ export const fromDecoder = {
     failed: kind('failed', (message) => ({ message })),
     // The end of a job whose file was sorted as holding no sound, and why.
     skipped: kind('skipped', (reason) => ({ reason })),
-    // The end of a listing: the image's entries (discs.js, parseListing);
+    // The end of a listing: the image's entries, each with its `path`, and
+    // either the `reason` it is not read or its `location` (kind 'dataFile'
+    // or 'audioTrack', `file`, `start`, `sectors`, `layout` 'raw' or
+    // 'cooked', `size`) and `span`, the bytes of the image it is read from;
     // which of the job's files, by index, the image is made of, in the order
-    // the entries' locations count them; and how many bytes were read.
+    // the locations count them; and how many bytes were read.
     listed: kind('listed', (entries, used, bytesRead) => ({ entries, used, bytesRead })),
 };
 
@@ -74,10 +77,10 @@ export const pageEnds = {
 // A decoding worker to its writer, one request at a time; each is answered
 // in order with an `answer`.
 export const toWriter = {
-    // Starts a WAV file of at most `most` bytes: in place in the
+    // Starts a WAV file of at most `maxBytes` bytes: in place in the
     // origin-private file system, in the folder `folderName`, or in Blobs
     // where that is null or the file is small.
-    open: kind('open', (folderName, fileName, most) => ({ folderName, fileName, most })),
+    open: kind('open', (folderName, fileName, maxBytes) => ({ folderName, fileName, maxBytes })),
     // `length` bytes of `buffer`, which goes to the writer and comes back with
     // the answer, to be written at `at`, the length written so far.
     write: kind('write', (buffer, length, at) => ({ buffer, length, at })),

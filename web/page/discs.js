@@ -3,29 +3,11 @@
 // a raw sector's sync pattern, or an .iso. Each is listed by a decoding
 // worker; its files and CD audio tracks become rows of their own, under the
 // image's name without its extension, as if its folder had been dropped.
-import { fromDecoder } from './messages.js';
+import { fromDecoder } from '../shared/messages.js';
 
 const extension = (path) => path.slice(path.lastIndexOf('.') + 1).toLowerCase();
-const folderOf = (path) => path.slice(0, path.lastIndexOf('/') + 1);
+const folderPart = (path) => path.slice(0, path.lastIndexOf('/') + 1);
 const withoutExtension = (path) => (path.lastIndexOf('.') > path.lastIndexOf('/') ? path.slice(0, path.lastIndexOf('.')) : path);
-
-// What the module's listing says (web_conversion.cpp, give_listing): a line
-// an entry, its kind, its path, and a data file's or track's location, or an
-// unread one's reason. A location's `kind` is 1 for a data file, 2 for an
-// audio track; its `file` counts in the listing's files.
-export function parseListing(text) {
-    return text.split('\n').filter((line) => line !== '').map((line) => {
-        const [kind, path, ...rest] = line.split('\t');
-        if (kind === 'U') {
-            return { path, reason: rest.join('\t'), location: null, span: 0 };
-        }
-        const [file, start, sectors, layout, size] = rest.map(Number);
-        const audio = kind === 'A';
-        // How many of the image's bytes it is read from.
-        const span = audio ? size : sectors * (layout === 0 ? 2352 : 2048);
-        return { path, reason: null, location: { kind: audio ? 2 : 1, file, start, sectors, layout, size }, span };
-    });
-}
 
 // The rows an image's listing gives, read from `files`: each under the
 // image's path without its extension.
@@ -46,7 +28,7 @@ export function imageSources(imagePath, entries, files) {
 export function cueSheets(sources) {
     return sources.filter((source) => extension(source.path) === 'cue').map((cue) => ({
         cue,
-        candidates: sources.filter((other) => other !== cue && folderOf(other.path) === folderOf(cue.path)),
+        candidates: sources.filter((other) => other !== cue && folderPart(other.path) === folderPart(cue.path)),
     }));
 }
 
@@ -60,7 +42,6 @@ async function startsWith(file, offset, expected) {
 }
 
 const sync = [0x00, ...Array(10).fill(0xff), 0x00];
-const volume = [...'CD001'].map((c) => c.charCodeAt(0));
 
 // Which kind of image a file is, by its name and its first bytes, or null.
 async function imageKind({ path, files: [file] }) {

@@ -4,7 +4,7 @@
 // once it ends, the two are kept for the next job, unless it was cancelled
 // or failed. No job fetches anything: the workers' modules are made from
 // what the page fetched.
-import { fromDecoder, pageEnds, toDecoder, transferred, workerReady } from './messages.js';
+import { fromDecoder, pageEnds, toDecoder, transferred, workerReady } from '../shared/messages.js';
 
 async function compileModule() {
     const response = await fetch('rippers.wasm');
@@ -18,28 +18,39 @@ async function compileModule() {
     return WebAssembly.compile(await response.arrayBuffer());
 }
 
-async function siteText(name) {
-    const response = await fetch(name);
+async function siteText(url) {
+    const response = await fetch(url);
     if (!response.ok) {
-        throw new Error(`${name}: HTTP status ${response.status}`);
+        throw new Error(`${new URL(url).pathname}: HTTP status ${response.status}`);
     }
     return response.text();
 }
 
-// The site's modules that the workers load, each after those it imports.
-const workerModules = ['messages.js', 'log.js', 'discs.js', 'rippers.js', 'decoder.js', 'writer.js'];
+// The site's modules that the workers run, from the site root.
+const workerEntries = { decoder: 'workers/decoder.js', writer: 'workers/writer.js' };
 
-// Each module as a blob: URL, its imports of the others pointing at theirs.
-function moduleUrls(texts) {
-    const urls = new Map();
-    workerModules.forEach((name, i) => {
-        let source = texts[i];
-        for (const [imported, url] of urls) {
-            source = source.replaceAll(`'./${imported}'`, `'${url}'`);
+// A module as a blob: URL, and every module it imports, each made before
+// the modules that import it, the import's specifier pointing at its blob:
+// URL; a module imported by several is made once. A worker started from
+// these fetches nothing.
+function moduleUrls(entries) {
+    const made = new Map();
+    const make = (url) => {
+        if (!made.has(url)) {
+            made.set(url, (async () => {
+                let source = await siteText(url);
+                const specifiers = new Set([...source.matchAll(/\bfrom\s*'(\.\.?\/[^']+)'/g)].map((match) => match[1]));
+                for (const specifier of specifiers) {
+                    const imported = await make(new URL(specifier, url).href);
+                    source = source.replaceAll(`'${specifier}'`, `'${imported}'`);
+                }
+                return URL.createObjectURL(new Blob([source], { type: 'text/javascript' }));
+            })());
         }
-        urls.set(name, URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
-    });
-    return urls;
+        return made.get(url);
+    };
+    return Promise.all(Object.entries(entries).map(async ([name, path]) => [name, await make(new URL(path, document.baseURI).href)]))
+        .then((urls) => new Map(urls));
 }
 
 // Long enough for a slow machine to instantiate the module; a worker that
@@ -58,8 +69,8 @@ function startWorkers(urls, module) {
         };
         const watchdog = setTimeout(() => refuse(`its workers did not start within ${startSeconds} s`), startSeconds * 1000);
         try {
-            started.push(new Worker(urls.get('decoder.js'), { type: 'module', name: 'decoder' }));
-            started.push(new Worker(urls.get('writer.js'), { type: 'module', name: 'writer' }));
+            started.push(new Worker(urls.get('decoder'), { type: 'module', name: 'decoder' }));
+            started.push(new Worker(urls.get('writer'), { type: 'module', name: 'writer' }));
         } catch (error) {
             refuse(error.message);
             return;
@@ -89,7 +100,7 @@ const ends = new Set([fromDecoder.done, fromDecoder.failed, fromDecoder.skipped,
 // passes on. `report` gets the job's messages as they come; `ended` settles
 // on the last one, or on a cancel. `release(kept)` hands the pair back once
 // it ends.
-function run({ decoder, writer }, request, report, release) {
+function runJob({ decoder, writer }, request, report, release) {
     let finish;
     const ended = new Promise((resolve) => {
         finish = (message) => {
@@ -125,8 +136,7 @@ function run({ decoder, writer }, request, report, release) {
 
 // Resolves to the converter, or rejects with why it cannot be loaded.
 export async function loadConverter() {
-    const [module, ...texts] = await Promise.all([compileModule(), ...workerModules.map(siteText)]);
-    const urls = moduleUrls(texts);
+    const [module, urls] = await Promise.all([compileModule(), moduleUrls(workerEntries)]);
     const idle = [];
     const startJob = (request, report) => {
         let cancelled = false;
@@ -142,7 +152,7 @@ export async function loadConverter() {
                 idle.push(pair);
                 return pageEnds.cancelled();
             }
-            const job = run(pair, request, report, (kept) => (kept ? idle.push(pair) : pair.stop()));
+            const job = runJob(pair, request, report, (kept) => (kept ? idle.push(pair) : pair.stop()));
             cancelJob = job.cancel;
             return job.ended;
         })();

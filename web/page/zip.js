@@ -3,8 +3,8 @@
 // (WAV data hardly compresses), in ZIP64 where the archive passes 4 GiB, and
 // streamed from the files, so that memory stays flat; client-zip writes the
 // format.
-import { downloadZip } from './vendor/client-zip/index.js';
-import { entryNames } from './names.js';
+import { downloadZip } from '../vendor/client-zip/index.js';
+import { entryNames } from '../shared/names.js';
 
 // Written to the page's own storage as `fileName` where it has one, so that
 // even an archive of gigabytes never sits in memory.

@@ -1,9 +1,9 @@
 // The batch's waiting files, started in the order of `compare`, at most
-// `limit` at a time. `run(item)` converts one and returns a promise; its
+// `limit` at a time. `start(item)` converts one and returns a promise; its
 // place is freed once that settles, whatever it settles to, so that a job
 // that throws stops nothing after it. Taking the next item costs the same
 // however long the queue is.
-export function createQueue(compare, run) {
+export function createQueue(compare, start) {
     let waiting = [];
     let first = 0; // waiting[first] starts next
     const dropped = new Set();
@@ -23,7 +23,7 @@ export function createQueue(compare, run) {
             ++running;
             let job;
             try {
-                job = Promise.resolve(run(item));
+                job = Promise.resolve(start(item));
             } catch (error) {
                 job = Promise.reject(error);
             }
@@ -67,9 +67,6 @@ export function createQueue(compare, run) {
         setLimit(count) {
             limit = Math.max(1, count);
             pump();
-        },
-        get limit() {
-            return limit;
         },
         get running() {
             return running;

@@ -1,8 +1,8 @@
 // One file's row in the list: its path, the program and rate used, the
 // sound's length, its status, a play control and a download, with the
 // program's messages, the waveform and the status's meaning folded beneath.
-import { fromDecoder } from './messages.js';
-import { pageStatus, statusLabel, statusMeaning } from './statuses.js';
+import { fromDecoder } from '../shared/messages.js';
+import { pageStatus, statusLabel, statusMeaning } from '../shared/statuses.js';
 
 function element(tag, properties = {}, ...children) {
     const made = document.createElement(tag);

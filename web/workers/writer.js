@@ -2,11 +2,11 @@
 // browser stores one piece while the module decodes the next: writing to the
 // browser's storage holds up the thread that does it. The page starts it
 // beside that worker and passes their messages on (messages.js, toWriter).
-import { answer, toWriter, transferred, workerReady } from './messages.js';
+import { answer, toWriter, transferred, workerReady } from '../shared/messages.js';
 
 // The page's folders in the origin-private file system, found once.
 const folders = new Map();
-function folderOf(name) {
+function storageFolder(name) {
     if (!folders.has(name)) {
         const found = navigator.storage.getDirectory().then((root) => root.getDirectoryHandle(name, { create: true }));
         found.catch(() => folders.delete(name)); // tried again for the next file
@@ -17,7 +17,7 @@ function folderOf(name) {
 
 // The origin-private file system, written in place, where this worker can.
 async function fileTarget(folderName, fileName) {
-    const folder = await folderOf(folderName);
+    const folder = await storageFolder(folderName);
     const handle = await folder.getFileHandle(fileName, { create: true });
     const access = await handle.createSyncAccessHandle();
     access.truncate(0);
@@ -92,13 +92,13 @@ function createWriter() {
     };
 
     return {
-        async [toWriter.open.type]({ folderName, fileName, most }) {
+        async [toWriter.open.type]({ folderName, fileName, maxBytes }) {
             target = null;
             refused = false;
             try {
                 const inPlace = typeof navigator.storage?.getDirectory === 'function' &&
                     typeof FileSystemSyncAccessHandle === 'function';
-                target = folderName !== null && inPlace && most >= smallFile
+                target = folderName !== null && inPlace && maxBytes >= smallFile
                     ? await fileTarget(folderName, fileName) : blobTarget();
                 return answer(true);
             } catch (error) {
