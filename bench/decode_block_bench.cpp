@@ -35,12 +35,30 @@ void decode_blocks(benchmark::State& run, int filterid)
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void filter_0(benchmark::State& run) { decode_blocks(run, 0); }
-void filter_1(benchmark::State& run) { decode_blocks(run, 1); }
-void filter_2(benchmark::State& run) { decode_blocks(run, 2); }
-void filter_3(benchmark::State& run) { decode_blocks(run, 3); }
-void filter_4(benchmark::State& run) { decode_blocks(run, 4); }
-void mixed_filters(benchmark::State& run) { decode_blocks(run, -1); }
+void filter_0(benchmark::State& run)
+{
+    decode_blocks(run, 0);
+}
+void filter_1(benchmark::State& run)
+{
+    decode_blocks(run, 1);
+}
+void filter_2(benchmark::State& run)
+{
+    decode_blocks(run, 2);
+}
+void filter_3(benchmark::State& run)
+{
+    decode_blocks(run, 3);
+}
+void filter_4(benchmark::State& run)
+{
+    decode_blocks(run, 4);
+}
+void mixed_filters(benchmark::State& run)
+{
+    decode_blocks(run, -1);
+}
 
 BENCHMARK(filter_0);
 BENCHMARK(filter_1);

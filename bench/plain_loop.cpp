@@ -13,8 +13,8 @@ namespace {
 constexpr std::size_t read_bytes = 64 * 1024;
 constexpr std::size_t blocks_per_read = read_bytes / 16;
 
-constexpr std::array<std::array<std::int32_t, 2>, 16> weights{{
-    {0, 0}, {960, 0}, {1840, -832}, {1568, -880}, {1952, -960}}};
+constexpr std::array<std::array<std::int32_t, 2>, 16> weights{
+    {{0, 0}, {960, 0}, {1840, -832}, {1568, -880}, {1952, -960}}};
 
 std::array<std::uint8_t, read_bytes> input;
 std::array<std::uint8_t, blocks_per_read * 56> output;

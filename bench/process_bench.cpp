@@ -9,10 +9,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 #include <fcntl.h>
+#include <filesystem>
 #include <spawn.h>
+#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,8 +44,7 @@ measurement run_once(const std::vector<std::string>& command)
     posix_spawn_file_actions_destroy(&quiet);
     int status = 0;
     rusage usage{};
-    if (spawned != 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
+    if (spawned != 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "process_bench: %s failed\n", command[0].c_str());
         std::exit(1);
     }

@@ -55,7 +55,8 @@ std::uint32_t chunk_size(const chunk_header& header)
 
 bool has_printable_tag(const chunk_header& header)
 {
-    return std::all_of(header.begin(), header.begin() + 4, [](std::uint8_t byte) { return byte >= 0x20 && byte <= 0x7E; });
+    return std::all_of(header.begin(), header.begin() + 4,
+                       [](std::uint8_t byte) { return byte >= 0x20 && byte <= 0x7E; });
 }
 
 stage_outcome scan_chunks(input_stream& input, wav_output& output, predictor_state& state, console& messages)
@@ -79,8 +80,7 @@ stage_outcome scan_chunks(input_stream& input, wav_output& output, predictor_sta
             }
             continue;
         }
-        if (const std::optional<stage_outcome> stop =
-                decode_audio_payload(input, payload, output, state, messages)) {
+        if (const std::optional<stage_outcome> stop = decode_audio_payload(input, payload, output, state, messages)) {
             return *stop;
         }
     }

@@ -1,9 +1,20 @@
-# Warnings every target of the project is built with, clean under g++ and clang++.
+# Warnings every target of the project is built with, clean under g++ and
+# clang++. CI makes them errors in every build (it sets CI in the
+# environment); elsewhere a newer compiler's new warning stops nobody.
 set(RIPPERS_WARNINGS
   -Wall -Wextra -Wpedantic
   -Wconversion -Wsign-conversion -Wshadow -Wold-style-cast
   -Wnon-virtual-dtor -Woverloaded-virtual -Wcast-align -Wnull-dereference
   -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
+if(DEFINED ENV{CI} AND NOT "$ENV{CI}" STREQUAL "" AND NOT "$ENV{CI}" STREQUAL "false")
+  set(rippers_in_ci ON)
+else()
+  set(rippers_in_ci OFF)
+endif()
+option(RIPPERS_WARNINGS_AS_ERRORS "Make the project's warnings errors (on by default in CI)" ${rippers_in_ci})
+if(RIPPERS_WARNINGS_AS_ERRORS)
+  list(APPEND RIPPERS_WARNINGS -Werror)
+endif()
 
 function(rippers_warnings target)
   target_compile_options(${target} PRIVATE ${RIPPERS_WARNINGS})

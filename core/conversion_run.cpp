@@ -163,8 +163,8 @@ run_outcome run_chosen(const converter_profile& profile, bool rate_switch, const
     return run_with_settings(profile, settings, messages, files, stop_requests);
 }
 
-run_outcome run_conversion(const converter_profile& profile, std::span<const std::string> arguments,
-                           console& messages, file_system& files, interrupts& stop_requests)
+run_outcome run_conversion(const converter_profile& profile, std::span<const std::string> arguments, console& messages,
+                           file_system& files, interrupts& stop_requests)
 {
     messages.print(profile.banner);
     const run_settings settings = arguments.size() > 1 ? read_command_line(profile, arguments.subspan(1), messages)

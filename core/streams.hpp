@@ -7,15 +7,15 @@
 #include <span>
 #include <string>
 
-enum class [[nodiscard]] io_status { ok, failed };
+enum class [[nodiscard]] io_status{ok, failed};
 
 // A fetch of the input's next bytes: done, failed, or refused because the
 // user asked the run to stop.
-enum class [[nodiscard]] fetch_status { ok, failed, interrupted };
+enum class [[nodiscard]] fetch_status{ok, failed, interrupted};
 
 // A read of a fixed number of bytes: all of them, fewer because the input
 // ended, a failure of the input itself, or a stop the user asked for.
-enum class [[nodiscard]] read_status { complete, ended, failed, interrupted };
+enum class [[nodiscard]] read_status{complete, ended, failed, interrupted};
 
 struct [[nodiscard]] fetch_result {
     fetch_status status;

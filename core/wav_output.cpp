@@ -46,27 +46,27 @@ void put_wav_header(std::span<std::uint8_t> header, pcm_format format, std::opti
     const std::uint16_t format_bytes = with_fact ? 18 : 16;
     const std::size_t data_at = header.size() - 8;
     const auto frame_bytes = static_cast<std::uint16_t>(format.channels * bytes_per_sample);
-    put_tag(header, 0, "RIFF");                                             // the file is one RIFF chunk
+    put_tag(header, 0, "RIFF"); // the file is one RIFF chunk
     const std::uint32_t data = data_bytes.value_or(0);
     const std::uint32_t riff_size = data_bytes ? data + static_cast<std::uint32_t>(data_at) : 0;
-    put_u32(header, riff_size_offset, riff_size);                           // its size: file length - 8
-    put_tag(header, 8, "WAVE");                                             // of WAVE form
-    put_tag(header, 12, "fmt ");                                            // format chunk
-    put_u32(header, 16, format_bytes);                                      // its size
-    put_u16(header, 20, pcm_format_tag);                                    // format tag
-    put_u16(header, 22, format.channels);                                   // channels
-    put_u32(header, 24, format.rate);                                       // frames per second
-    put_u32(header, 28, format.rate * frame_bytes);                         // bytes per second
-    put_u16(header, 32, frame_bytes);                                       // block align: one frame
-    put_u16(header, 34, bits_per_sample);                                   // bits per sample
+    put_u32(header, riff_size_offset, riff_size);   // its size: file length - 8
+    put_tag(header, 8, "WAVE");                     // of WAVE form
+    put_tag(header, 12, "fmt ");                    // format chunk
+    put_u32(header, 16, format_bytes);              // its size
+    put_u16(header, 20, pcm_format_tag);            // format tag
+    put_u16(header, 22, format.channels);           // channels
+    put_u32(header, 24, format.rate);               // frames per second
+    put_u32(header, 28, format.rate * frame_bytes); // bytes per second
+    put_u16(header, 32, frame_bytes);               // block align: one frame
+    put_u16(header, 34, bits_per_sample);           // bits per sample
     if (with_fact) {
-        put_u16(header, 36, 0);                                             // extra format bytes: none
-        put_tag(header, 38, "fact");                                        // fact chunk: part of the fixed layout, though PCM needs none
-        put_u32(header, 42, 4);                                             // its size
-        put_u32(header, sample_count_offset, data / frame_bytes);           // sample frames
+        put_u16(header, 36, 0);      // extra format bytes: none
+        put_tag(header, 38, "fact"); // fact chunk: part of the fixed layout, though PCM needs none
+        put_u32(header, 42, 4);      // its size
+        put_u32(header, sample_count_offset, data / frame_bytes); // sample frames
     }
-    put_tag(header, data_at, "data");                                       // data chunk
-    put_u32(header, data_at + 4, data);                                     // its size
+    put_tag(header, data_at, "data");   // data chunk
+    put_u32(header, data_at + 4, data); // its size
 }
 
 } // namespace

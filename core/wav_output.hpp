@@ -50,7 +50,7 @@ static_assert(sizeof(canonical_wav_header) == 44);
 // canonical_data_limit).
 [[nodiscard]] canonical_wav_header make_canonical_wav_header(pcm_format format, std::uint32_t data_bytes);
 
-enum class [[nodiscard]] append_status { ok, write_failed, size_limit_reached };
+enum class [[nodiscard]] append_status{ok, write_failed, size_limit_reached};
 
 // One write of pending samples per 16384 blocks (0.9 MiB), the output of
 // 256 KiB of input: writes that size cost no more per byte than larger ones,
@@ -77,8 +77,7 @@ inline append_status append_samples(wav_output& out, const pcm_block& block)
     if (out.length + pcm_block_bytes > wav_length_limit) {
         return append_status::size_limit_reached;
     }
-    if (out.pending_used + pcm_block_bytes > out.pending.size() &&
-        write_pending_samples(out) != io_status::ok) {
+    if (out.pending_used + pcm_block_bytes > out.pending.size() && write_pending_samples(out) != io_status::ok) {
         return append_status::write_failed;
     }
     std::uint8_t* bytes = out.pending.data() + out.pending_used;

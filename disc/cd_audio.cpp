@@ -14,7 +14,8 @@ copy_outcome write_cd_audio(byte_source& track, std::uint64_t length, byte_sink&
         if (next.status != fetch_status::ok || next.bytes.empty()) {
             return copy_outcome::read_failed;
         }
-        const std::span<const std::uint8_t> bytes = next.bytes.first(static_cast<std::size_t>(std::min<std::uint64_t>(left, next.bytes.size())));
+        const std::span<const std::uint8_t> bytes =
+            next.bytes.first(static_cast<std::size_t>(std::min<std::uint64_t>(left, next.bytes.size())));
         if (out.write(bytes) != io_status::ok) {
             return copy_outcome::write_failed;
         }

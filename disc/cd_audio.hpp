@@ -10,7 +10,7 @@
 // audio sector is 588 stereo frames of 16-bit little-endian samples).
 inline constexpr pcm_format cd_audio_format{2, 44100};
 
-enum class [[nodiscard]] copy_outcome { done, read_failed, write_failed };
+enum class [[nodiscard]] copy_outcome{done, read_failed, write_failed};
 
 // The header for `length` bytes, then exactly that many from `track`.
 copy_outcome write_cd_audio(byte_source& track, std::uint64_t length, byte_sink& out);

@@ -42,20 +42,23 @@ std::string too_large()
 std::string lower(std::string_view word)
 {
     std::string text{word};
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
 
 std::string upper(std::string_view word)
 {
     std::string text{word};
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return text;
 }
 
 std::optional<unsigned> small_number(std::string_view word, unsigned max)
 {
-    if (word.empty() || word.size() > 3 || !std::all_of(word.begin(), word.end(), [](unsigned char c) { return std::isdigit(c) != 0; })) {
+    if (word.empty() || word.size() > 3 ||
+        !std::all_of(word.begin(), word.end(), [](unsigned char c) { return std::isdigit(c) != 0; })) {
         return std::nullopt;
     }
     unsigned value = 0;

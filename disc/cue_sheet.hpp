@@ -15,17 +15,17 @@
 enum class track_mode { raw_data, cooked_data, audio, other };
 
 struct cue_file {
-    std::string name;  // without any folder part, as the page matches it
-    std::string type;  // BINARY, MOTOROLA, WAVE, MP3, ...
+    std::string name; // without any folder part, as the page matches it
+    std::string type; // BINARY, MOTOROLA, WAVE, MP3, ...
 };
 
 struct cue_track {
     unsigned number;
-    std::size_t file;                     // into cue_sheet::files
+    std::size_t file; // into cue_sheet::files
     track_mode mode;
-    std::string mode_name;                // as written: MODE2/2352, MODE2/2336, ...
-    std::optional<std::uint64_t> pregap;  // INDEX 00, in sectors from the start of the file
-    std::optional<std::uint64_t> start;   // INDEX 01, likewise
+    std::string mode_name;               // as written: MODE2/2352, MODE2/2336, ...
+    std::optional<std::uint64_t> pregap; // INDEX 00, in sectors from the start of the file
+    std::optional<std::uint64_t> start;  // INDEX 01, likewise
 };
 
 struct cue_sheet {

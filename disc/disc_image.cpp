@@ -78,7 +78,8 @@ disc_listing list_cue_image(const cue_sheet& sheet, image_files& files)
             if (length > canonical_data_limit) {
                 listing.entries.push_back({entry_kind::unread, name, {}, 0, "longer than a WAV file can hold"});
             } else {
-                listing.entries.push_back({entry_kind::audio_track, name, {track.file, bytes.start, 0, layout}, length, {}});
+                listing.entries.push_back(
+                    {entry_kind::audio_track, name, {track.file, bytes.start, 0, layout}, length, {}});
             }
         } else if (!data) {
             data = sector_run{track.file, bytes.start, (bytes.end - bytes.start) / sector_bytes(layout), layout};

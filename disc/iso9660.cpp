@@ -28,9 +28,8 @@ std::uint64_t sectors_for(std::uint64_t bytes)
 class data_sectors {
 public:
     data_sectors(image_files& files, const sector_run& track, std::uint64_t first, std::uint64_t count)
-        : layout_{track.layout},
-          image_{files.open_range(track.file, track.start + first * sector_bytes(track.layout),
-                                  count * sector_bytes(track.layout))}
+        : layout_{track.layout}, image_{files.open_range(track.file, track.start + first * sector_bytes(track.layout),
+                                                         count * sector_bytes(track.layout))}
     {
         if (image_) {
             stream_.emplace(*image_);
@@ -131,7 +130,8 @@ private:
 
     std::optional<directory> read_descriptors()
     {
-        const std::uint64_t count = std::min(max_descriptors, track_.sectors > descriptors_start ? track_.sectors - descriptors_start : 0);
+        const std::uint64_t count =
+            std::min(max_descriptors, track_.sectors > descriptors_start ? track_.sectors - descriptors_start : 0);
         data_sectors descriptors{files_, track_, descriptors_start, count};
         data_sector sector{};
         for (std::uint64_t i = 0; i < count && descriptors.next(sector); ++i) {
@@ -204,7 +204,8 @@ private:
             for (const std::uint8_t byte : stored) {
                 shown += byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '?';
             }
-            return failed("a name no file may have (\"" + shown + "\") in " + (here.path.empty() ? std::string{"the root"} : here.path));
+            return failed("a name no file may have (\"" + shown + "\") in " +
+                          (here.path.empty() ? std::string{"the root"} : here.path));
         }
         const std::uint8_t flags = record[25];
         if ((flags & 0x80U) != 0) {
@@ -220,7 +221,8 @@ private:
                 return failed("directories nested more than 64 deep");
             }
             if (!visited_.insert(first).second) {
-                return failed(here.path + name + " is a directory listed twice: it lists itself or one of its ancestors");
+                return failed(here.path + name +
+                              " is a directory listed twice: it lists itself or one of its ancestors");
             }
             waiting.push_back({first, size, here.path + name + "/", here.depth + 1});
         } else {

@@ -9,10 +9,10 @@
 // The ISO 9660 file system of a data track, from its primary volume
 // descriptor (sector 16) down the directories from the root.
 struct disc_file {
-    std::string path;       // "MOVIES/INTRO.STR": without the ";1", and without the dot that ends a name with no extension
-    std::uint64_t first;    // its first sector in the track
-    std::uint64_t sectors;  // the recorded size over 2048, rounded up
-    std::uint64_t size;     // as recorded
+    std::string path;    // "MOVIES/INTRO.STR": without the ";1", and without the dot that ends a name with no extension
+    std::uint64_t first; // its first sector in the track
+    std::uint64_t sectors; // the recorded size over 2048, rounded up
+    std::uint64_t size;    // as recorded
 };
 
 struct file_listing {

@@ -44,7 +44,8 @@ public:
         for (;;) {
             const fetch_result next = next_piece();
             if (next.status != fetch_status::ok || next.bytes.size() > skipping_) {
-                const std::size_t skipped = static_cast<std::size_t>(std::min<std::uint64_t>(skipping_, next.bytes.size()));
+                const std::size_t skipped =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(skipping_, next.bytes.size()));
                 skipping_ -= skipped;
                 return {next.status, next.bytes.subspan(skipped)};
             }

@@ -72,8 +72,7 @@ inline stage_run run_stage_checked(input_stage_routine stage, const fuzz_input& 
 
 // A finished stage wrote exactly the samples and messages that these blocks
 // give; a stage stopped by a failed read, a prefix of the samples.
-inline void require_output(const stage_run& run, std::span<const adpcm_block> blocks,
-                           const std::string& stage_messages)
+inline void require_output(const stage_run& run, std::span<const adpcm_block> blocks, const std::string& stage_messages)
 {
     const decoded_blocks expected = decode_all(blocks);
     const std::vector<std::int16_t> written = run.samples();

@@ -79,9 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         }
         require(source != nullptr);
-        const std::uint64_t bound = entry.kind == entry_kind::audio_track ? entry.size : sector_file_bound(entry.where, entry.size);
+        const std::uint64_t bound =
+            entry.kind == entry_kind::audio_track ? entry.size : sector_file_bound(entry.where, entry.size);
         std::uint64_t read = 0;
-        for (fetch_result next = source->fetch(); next.status == fetch_status::ok && !next.bytes.empty(); next = source->fetch()) {
+        for (fetch_result next = source->fetch(); next.status == fetch_status::ok && !next.bytes.empty();
+             next = source->fetch()) {
             read += next.bytes.size();
             require(read <= bound);
         }

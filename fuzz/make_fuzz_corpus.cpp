@@ -79,8 +79,8 @@ int main(int argc, char** argv)
         {"container", seed(whole, never_big_writes, container)},
         {"container_small_fetches", seed(7, never, container)},
         {"container_read_fails", seed(16, fail_after(8), container)},
-        {"odd_filters", seed(whole, never, build_container(
-                                                 std::vector<adpcm_block>(blocks.begin(), blocks.begin() + 6), {{6}, {4}}))},
+        {"odd_filters",
+         seed(whole, never, build_container(std::vector<adpcm_block>(blocks.begin(), blocks.begin() + 6), {{6}, {4}}))},
         {"headers_alone", seed(whole, never, concat(headers_alone, container))},
         {"uneven_payload", seed(3, never, uneven)},
         {"huge_declared_size", seed(whole, never, huge)},
@@ -100,11 +100,11 @@ int main(int argc, char** argv)
     };
     // Whole runs: program and argument count, output cap, arguments as
     // letters of fuzz_run_conversion's alphabet, then the input as above.
-    const bytes in{2, 0, 1};              // "in"
-    const bytes switch_11{3, 2, 3, 3};    // "-11"
-    const bytes switch_22{3, 2, 4, 4};    // "-22"
-    const bytes option{2, 2, 5};          // "-x"
-    const bytes missing{1, 8};            // "a"
+    const bytes in{2, 0, 1};           // "in"
+    const bytes switch_11{3, 2, 3, 3}; // "-11"
+    const bytes switch_22{3, 2, 4, 4}; // "-22"
+    const bytes option{2, 2, 5};       // "-x"
+    const bytes missing{1, 8};         // "a"
     auto run = [&](unsigned program, const std::vector<bytes>& arguments, std::uint8_t cap, const bytes& input) {
         bytes data{static_cast<std::uint8_t>(program | arguments.size() << 1U), cap};
         for (const bytes& argument : arguments) {
@@ -153,11 +153,10 @@ int main(int argc, char** argv)
         {"bin_alone", concat({1, 200}, from_sector_16(raw_sectors(track), 2352))},
         {"cue", concat(concat({2, 0}, concat(cue_text, {0})), from_sector_16(raw_sectors(track), 2352))},
     };
-    for (const auto& [target, seeds] : {std::pair{"fuzz_scan_chunks", &scan_seeds},
-                                        std::pair{"fuzz_read_block_stream", &stream_seeds},
-                                        std::pair{"fuzz_run_conversion", &run_seeds},
-                                        std::pair{"fuzz_sort_content", &sort_seeds},
-                                        std::pair{"fuzz_disc_image", &disc_seeds}}) {
+    for (const auto& [target, seeds] :
+         {std::pair{"fuzz_scan_chunks", &scan_seeds}, std::pair{"fuzz_read_block_stream", &stream_seeds},
+          std::pair{"fuzz_run_conversion", &run_seeds}, std::pair{"fuzz_sort_content", &sort_seeds},
+          std::pair{"fuzz_disc_image", &disc_seeds}}) {
         std::filesystem::create_directories(corpus / target);
         for (const auto& [name, data] : *seeds) {
             if (!write_file((corpus / target / (name + ".bin")).string(), data)) {

@@ -71,7 +71,7 @@ public:
     io_status write(std::span<const std::uint8_t> bytes) override
     {
         return std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) == bytes.size() ? io_status::ok
-                                                                                      : io_status::failed;
+                                                                                       : io_status::failed;
     }
 
     io_status write_at(std::uint64_t offset, std::span<const std::uint8_t> bytes) override

@@ -1,15 +1,13 @@
 #include "platform.hpp"
-
 #include "wide_text.hpp"
-
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#include <shellapi.h>
 
 #include <array>
 #include <atomic>
+#include <fcntl.h>
+#include <io.h>
 #include <memory>
+#include <shellapi.h>
+#include <windows.h>
 
 namespace {
 
@@ -94,9 +92,8 @@ using file_handle = std::unique_ptr<void, handle_closer>;
 // writing; null on failure.
 file_handle open_for_query(const std::filesystem::path& path, DWORD access, DWORD flags)
 {
-    const HANDLE handle =
-        ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+    const HANDLE handle = ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
     return file_handle{handle == INVALID_HANDLE_VALUE ? nullptr : handle};
 }
 

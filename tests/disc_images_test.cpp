@@ -62,7 +62,8 @@ bytes sector_data(const image_file& file)
     bytes data = file.bytes;
     std::size_t padded = 0;
     for (std::size_t sector = 0; padded < data.size(); ++sector) {
-        padded += !file.form2.empty() && file.form2[sector % file.form2.size()] ? form2_data_bytes : cooked_sector_bytes;
+        padded +=
+            !file.form2.empty() && file.form2[sector % file.form2.size()] ? form2_data_bytes : cooked_sector_bytes;
     }
     if (!file.form2.empty()) {
         data.resize(padded);
@@ -74,7 +75,8 @@ bytes cd_audio_wav(const bytes& sound)
 {
     bytes padded = sound;
     padded.resize((sound.size() + raw_sector_bytes - 1) / raw_sector_bytes * raw_sector_bytes);
-    const canonical_wav_header header = make_canonical_wav_header(cd_audio_format, static_cast<std::uint32_t>(padded.size()));
+    const canonical_wav_header header =
+        make_canonical_wav_header(cd_audio_format, static_cast<std::uint32_t>(padded.size()));
     padded.insert(padded.begin(), header.begin(), header.end());
     return padded;
 }
@@ -117,9 +119,12 @@ TEST(disc_images, every_layout_lists_its_files_and_tracks_and_reads_them_exactly
          [](const auto& track) { return std::vector<bytes>{cooked_sectors(track)}; }},
         {".bin alone", true, false, [](memory_image& image) { return list_image(image_kind::raw_bin, image); },
          [](const auto& track) { return std::vector<bytes>{raw_sectors(track)}; }},
-        {"one .bin and its .cue", true, true, [&](memory_image& image) {
-             return cue(single_bin_cue("GAME.BIN", image.size(0) / raw_sector_bytes - audio_sizes[0] / raw_sector_bytes -
-                                                       audio_sizes[1] / raw_sector_bytes, audio_sizes))(image);
+        {"one .bin and its .cue", true, true,
+         [&](memory_image& image) {
+             return cue(single_bin_cue("GAME.BIN",
+                                       image.size(0) / raw_sector_bytes - audio_sizes[0] / raw_sector_bytes -
+                                           audio_sizes[1] / raw_sector_bytes,
+                                       audio_sizes))(image);
          },
          [&](const auto& track) {
              bytes single = raw_sectors(track);
@@ -129,7 +134,9 @@ TEST(disc_images, every_layout_lists_its_files_and_tracks_and_reads_them_exactly
              return std::vector<bytes>{single};
          }},
         {"a .bin per track", true, true, cue(per_track_cue("Game", 2)),
-         [&](const auto& track) { return std::vector<bytes>{raw_sectors(track), audio[0], audio[1]}; }},
+         [&](const auto& track) {
+             return std::vector<bytes>{raw_sectors(track), audio[0], audio[1]};
+         }},
     };
     for (const image_case& c : cases) {
         std::vector<image_file> files = form1_files;
@@ -162,9 +169,10 @@ TEST(disc_images, every_layout_lists_its_files_and_tracks_and_reads_them_exactly
 
 TEST(disc_images, what_is_not_read_is_named_and_cd_audio_has_the_canonical_header)
 {
-    const cue_reading sheet = parse_cue(text("REM a disc\r\nFILE \"C:\\rips\\..\\x.bin\" BINARY\r\n  TRACK 01 MODE2/2336\r\n"
-                                             "    INDEX 01 00:00:00\r\nFILE \"b.wav\" WAVE\r\n  TRACK 02 AUDIO\r\n"
-                                             "    PREGAP 00:02:00\r\n    INDEX 01 00:00:00\r\n"));
+    const cue_reading sheet =
+        parse_cue(text("REM a disc\r\nFILE \"C:\\rips\\..\\x.bin\" BINARY\r\n  TRACK 01 MODE2/2336\r\n"
+                       "    INDEX 01 00:00:00\r\nFILE \"b.wav\" WAVE\r\n  TRACK 02 AUDIO\r\n"
+                       "    PREGAP 00:02:00\r\n    INDEX 01 00:00:00\r\n"));
     ASSERT_TRUE(sheet.sheet) << sheet.error;
     EXPECT_EQ(sheet.sheet->files[0].name, "x.bin");
     memory_image image{{bytes(raw_sector_bytes), bytes(16)}};
@@ -174,8 +182,9 @@ TEST(disc_images, what_is_not_read_is_named_and_cd_audio_has_the_canonical_heade
     EXPECT_EQ(listing.entries[1].reason, "a track in a WAVE file, which is not read");
 
     const canonical_wav_header header = make_canonical_wav_header(cd_audio_format, 2352);
-    const bytes expected{'R', 'I', 'F', 'F', 0x54, 0x09, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0,
-                         0x44, 0xAC, 0, 0, 0x10, 0xB1, 0x02, 0, 4, 0, 16, 0, 'd', 'a', 't', 'a', 0x30, 0x09, 0, 0};
+    const bytes expected{'R',  'I', 'F', 'F', 0x54, 0x09, 0,   0,   'W', 'A',  'V',  'E',  'f', 'm',  't',
+                         ' ',  16,  0,   0,   0,    1,    0,   2,   0,   0x44, 0xAC, 0,    0,   0x10, 0xB1,
+                         0x02, 0,   4,   0,   16,   0,    'd', 'a', 't', 'a',  0x30, 0x09, 0,   0};
     EXPECT_EQ(bytes(header.begin(), header.end()), expected);
 }
 
@@ -186,7 +195,8 @@ namespace {
 std::size_t record_of(const bytes& iso, std::string_view name)
 {
     const std::size_t root = std::size_t{iso[16 * 2048 + 158]} * 2048;
-    const auto found = std::search(iso.begin() + static_cast<std::ptrdiff_t>(root), iso.end(), name.begin(), name.end());
+    const auto found =
+        std::search(iso.begin() + static_cast<std::ptrdiff_t>(root), iso.end(), name.begin(), name.end());
     return static_cast<std::size_t>(found - iso.begin()) - 33;
 }
 
@@ -227,9 +237,14 @@ TEST(disc_images, hostile_images_fail_quickly_with_their_reason)
         {[&](bytes& image) {
              image[cnf + 32] = 4;
              std::copy_n("..;1", 4, image.begin() + static_cast<std::ptrdiff_t>(cnf + 33));
-         }, "a name no file may have (\"..;1\")"},
-        {[&](bytes& image) { image = cooked_sectors(build_data_track(crowded)); }, "more than 65,536 files and directories"},
-        {[&](bytes& image) { image = cooked_sectors(build_data_track({{deep + "F", {}, {}}})); }, "nested more than 64 deep"},
+         },
+         "a name no file may have (\"..;1\")"},
+        {[&](bytes& image) { image = cooked_sectors(build_data_track(crowded)); },
+         "more than 65,536 files and directories"},
+        {[&](bytes& image) {
+             image = cooked_sectors(build_data_track({{deep + "F", {}, {}}}));
+         },
+         "nested more than 64 deep"},
     };
     for (const auto& [spoil, reason] : cases) {
         bytes image = iso;
@@ -243,7 +258,8 @@ TEST(disc_images, hostile_images_fail_quickly_with_their_reason)
              {std::string(70000, 'A'), "too large for a cue sheet (more than 64 KiB)"},
              {"FILE \"" + std::string(2000, 'a') + "\" BINARY\n", "a line of more than 1,024 bytes (line 1)"},
              {"TRACK 01 AUDIO\n", "a TRACK before any FILE (line 1)"},
-             {"FILE a BINARY\nTRACK 01 AUDIO\nINDEX 01 1:60:00\n", "an INDEX without its number and mm:ss:ff time (line 3)"},
+             {"FILE a BINARY\nTRACK 01 AUDIO\nINDEX 01 1:60:00\n",
+              "an INDEX without its number and mm:ss:ff time (line 3)"},
              {"FILE a BINARY\nTRACK 01 AUDIO\n", "track 1 has no INDEX 01"}}) {
         EXPECT_EQ(parse_cue(text(sheet)).error, reason);
     }
@@ -278,13 +294,19 @@ TEST(sort_content, each_file_goes_to_its_program_or_is_skipped_with_the_reason)
     const std::vector<std::tuple<std::string, bytes, content_verdict, std::string_view>> cases{
         {"empty", {}, content_verdict::skipped, "an empty file"},
         {"zeros", bytes(5000), content_verdict::skipped, "only zero bytes"},
-        {"text", text("BOOT = cdrom:\\SLUS_000.00;1\r\nTCB = 4\r\nEVENT = 10\r\n"), content_verdict::skipped, "not ADPCM sound"},
+        {"text", text("BOOT = cdrom:\\SLUS_000.00;1\r\nTCB = 4\r\nEVENT = 10\r\n"), content_verdict::skipped,
+         "not ADPCM sound"},
         {"noise", random_bytes(100000, 11), content_verdict::skipped, "not ADPCM sound"},
         {"short", text("abc"), content_verdict::skipped, "not ADPCM sound"},
         {"video", container("Ad10", 0, 0), content_verdict::cinerip, ""},
         {"video and a sector's padding", container("Ad10", 0, 2000), content_verdict::cinerip, ""},
         {"video cut short", container("Ad10", 100, 0), content_verdict::cinerip, ""},
-        {"video and stray bytes", [&] { bytes file = container("Ad10", 0, 0); file.insert(file.end(), {7, 7, 7}); return file; }(),
+        {"video and stray bytes",
+         [&] {
+             bytes file = container("Ad10", 0, 0);
+             file.insert(file.end(), {7, 7, 7});
+             return file;
+         }(),
          content_verdict::cinerip, ""},
         {"chunks without audio", container("AD10", 0, 0), content_verdict::skipped, "a chunk file with no audio chunk"},
         {"chunks without audio, cut short", container("AD10", 100, 0), content_verdict::skipped, "not ADPCM sound"},

@@ -2,11 +2,10 @@
 #include "cinerip.hpp"
 #include "sample_files.hpp"
 #include "support/memory_streams.hpp"
-#include "support/test_files.hpp"
 #include "support/reference_decoding.hpp"
+#include "support/test_files.hpp"
 
 #include <gtest/gtest.h>
-
 
 namespace {
 
@@ -138,7 +137,8 @@ TEST_F(scan_chunks_test, read_failure_stops_the_scan)
     std::vector<std::uint8_t> skipping;
     append_chunk(skipping, "Vi10", filler);
     append_chunk(skipping, "Ad10", bytes_of(blocks));
-    EXPECT_EQ(finished_run(scan_chunks, skipping, {.fetch_bytes = 4, .fail_at = 30}).outcome, stage_outcome::read_failed);
+    EXPECT_EQ(finished_run(scan_chunks, skipping, {.fetch_bytes = 4, .fail_at = 30}).outcome,
+              stage_outcome::read_failed);
 }
 
 TEST(input_stages, same_blocks_give_same_samples_whatever_the_packaging)
@@ -149,9 +149,11 @@ TEST(input_stages, same_blocks_give_same_samples_whatever_the_packaging)
     const std::vector<container_plan> plans{
         {{1}, {0}}, {{500}, {1}}, {{3, 1, 7, 128, 2}, {13, 1024, 0, 4095}}, {{64}, {70000}}};
     for (const std::size_t fetch_bytes : {1U, 5U, 16U, 17U, 4096U, 65536U}) {
-        EXPECT_EQ(finished_run(read_block_stream, raw, {.fetch_bytes = fetch_bytes}).samples(), expected) << fetch_bytes;
+        EXPECT_EQ(finished_run(read_block_stream, raw, {.fetch_bytes = fetch_bytes}).samples(), expected)
+            << fetch_bytes;
         for (const container_plan& plan : plans) {
-            const stage_run run = finished_run(scan_chunks, build_container(blocks, plan), {.fetch_bytes = fetch_bytes});
+            const stage_run run =
+                finished_run(scan_chunks, build_container(blocks, plan), {.fetch_bytes = fetch_bytes});
             EXPECT_EQ(run.outcome, stage_outcome::finished);
             EXPECT_EQ(run.samples(), expected) << fetch_bytes;
         }
@@ -225,7 +227,7 @@ struct run_case {
     std::uint64_t output_capacity; // 0: the output cannot be created
     bool interrupt_during_finish;
     run_outcome outcome;
-    std::string messages; // after the banner
+    std::string messages;                   // after the banner
     std::optional<std::size_t> kept_blocks; // the WAV file's blocks, if one is kept
 };
 
@@ -275,20 +277,44 @@ constexpr std::uint64_t unlimited = memory_sink::unlimited;
 
 INSTANTIATE_TEST_SUITE_P(
     paths, conversion_run_test,
-    ::testing::Values(
-        run_case{"output_not_created", {}, 0, false, run_outcome::output_not_created,
-                 "ERROR: Cannot open file for decompression: sound.vb.wav\r\n", {}},
-        run_case{"done", {}, unlimited, false, run_outcome::done, decompressing + "DONE!\r\n", 10},
-        run_case{"header_not_written", {}, 10, false, run_outcome::stopped_early, cannot_write, {}},
-        run_case{"read_failed", {.fail_at = 64}, unlimited, false, run_outcome::stopped_early,
-                 decompressing + "ERROR: Cannot read file sound.vb\r\n", 4},
-        run_case{"interrupted_at_a_fetch", {.interrupt_at = 64}, unlimited, false,
-                 run_outcome::interrupted, decompressing + interrupted, 4},
-        run_case{"interrupted_during_the_finish", {}, unlimited, true, run_outcome::interrupted,
-                 decompressing + interrupted, 10},
-        // Seen at a fetch and received as well, as a signal is: said once.
-        run_case{"interrupted_and_not_written", {.interrupt_at = 64}, 100, true,
-                 run_outcome::interrupted, decompressing + interrupted + cannot_write, {}}),
+    ::testing::Values(run_case{"output_not_created",
+                               {},
+                               0,
+                               false,
+                               run_outcome::output_not_created,
+                               "ERROR: Cannot open file for decompression: sound.vb.wav\r\n",
+                               {}},
+                      run_case{"done", {}, unlimited, false, run_outcome::done, decompressing + "DONE!\r\n", 10},
+                      run_case{"header_not_written", {}, 10, false, run_outcome::stopped_early, cannot_write, {}},
+                      run_case{"read_failed",
+                               {.fail_at = 64},
+                               unlimited,
+                               false,
+                               run_outcome::stopped_early,
+                               decompressing + "ERROR: Cannot read file sound.vb\r\n",
+                               4},
+                      run_case{"interrupted_at_a_fetch",
+                               {.interrupt_at = 64},
+                               unlimited,
+                               false,
+                               run_outcome::interrupted,
+                               decompressing + interrupted,
+                               4},
+                      run_case{"interrupted_during_the_finish",
+                               {},
+                               unlimited,
+                               true,
+                               run_outcome::interrupted,
+                               decompressing + interrupted,
+                               10},
+                      // Seen at a fetch and received as well, as a signal is: said once.
+                      run_case{"interrupted_and_not_written",
+                               {.interrupt_at = 64},
+                               100,
+                               true,
+                               run_outcome::interrupted,
+                               decompressing + interrupted + cannot_write,
+                               {}}),
     [](const auto& test_info) { return std::string{test_info.param.name}; });
 
 } // namespace
@@ -307,12 +333,12 @@ TEST(run_chosen, prints_and_writes_what_the_command_line_does)
         run_outcome outcome;
     };
     const std::vector<std::uint8_t> stream = raw_block_stream(random_blocks(3, 4));
-    for (const chosen_case& c : {
-             chosen_case{&blockrip_profile, false, "a.vb", {"blockrip", "a.vb"}, run_outcome::done},
-             chosen_case{&blockrip_profile, true, "a.vb", {"blockrip", "-22", "a.vb"}, run_outcome::done},
-             chosen_case{&cinerip_profile, true, "a.vb", {"cinerip", "-11", "a.vb"}, run_outcome::done},
-             chosen_case{&blockrip_profile, false, "missing", {"blockrip", "missing"}, run_outcome::input_not_opened},
-             chosen_case{&blockrip_profile, false, "-a.vb", {"blockrip", "./-a.vb"}, run_outcome::done}}) {
+    for (const chosen_case& c :
+         {chosen_case{&blockrip_profile, false, "a.vb", {"blockrip", "a.vb"}, run_outcome::done},
+          chosen_case{&blockrip_profile, true, "a.vb", {"blockrip", "-22", "a.vb"}, run_outcome::done},
+          chosen_case{&cinerip_profile, true, "a.vb", {"cinerip", "-11", "a.vb"}, run_outcome::done},
+          chosen_case{&blockrip_profile, false, "missing", {"blockrip", "missing"}, run_outcome::input_not_opened},
+          chosen_case{&blockrip_profile, false, "-a.vb", {"blockrip", "./-a.vb"}, run_outcome::done}}) {
         std::array<std::string, 2> texts;
         std::array<std::vector<std::uint8_t>, 2> wavs;
         for (std::size_t chosen = 0; chosen < 2; ++chosen) {

@@ -3,8 +3,8 @@
 // RIPPERS_LARGE_TESTS is set, as `cmake --workflow --preset large` sets it;
 // elsewhere each reports itself skipped, with that command.
 #include "sample_files.hpp"
-#include "support/reference_decoding.hpp"
 #include "support/programs.hpp"
+#include "support/reference_decoding.hpp"
 #include "support/test_files.hpp"
 #include "wav_output.hpp"
 

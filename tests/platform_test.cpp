@@ -37,9 +37,9 @@ TEST(wide_text, malformed_bytes_become_replacement_characters)
         std::string bytes;
         std::u16string text;
     } cases[] = {
-        {"a\x80z", u"a\uFFFDz"},             // a continuation byte alone
-        {"\xC0\xAF", u"\uFFFD\uFFFD"},       // an overlong slash
-        {"\xE9\x9F", u"\uFFFD\uFFFD"},       // cut short at the end
+        {"a\x80z", u"a\uFFFDz"},                           // a continuation byte alone
+        {"\xC0\xAF", u"\uFFFD\uFFFD"},                     // an overlong slash
+        {"\xE9\x9F", u"\uFFFD\uFFFD"},                     // cut short at the end
         {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"}, // beyond U+10FFFF
         {"\xFF", u"\uFFFD"},
     };
@@ -86,14 +86,14 @@ TEST(console_window, stays_open_only_for_a_program_alone_in_its_console)
         run_outcome outcome;
         bool kept_open;
     } cases[] = {
-        {alone, run_outcome::done, true},                 // a file dropped on the .exe
-        {alone, run_outcome::usage_shown, true},          // a double-click with no file
+        {alone, run_outcome::done, true},        // a file dropped on the .exe
+        {alone, run_outcome::usage_shown, true}, // a double-click with no file
         {alone, run_outcome::stopped_early, true},
-        {alone, run_outcome::interrupted, false},         // Ctrl-C or a closed window
-        {{2, true, true}, run_outcome::done, false},      // a command prompt's child
-        {{1, false, true}, run_outcome::done, false},     // input from a file or a pipe
-        {{1, true, false}, run_outcome::done, false},     // output to a file or a pipe
-        {{0, false, false}, run_outcome::done, false},    // no console, or not Windows
+        {alone, run_outcome::interrupted, false},      // Ctrl-C or a closed window
+        {{2, true, true}, run_outcome::done, false},   // a command prompt's child
+        {{1, false, true}, run_outcome::done, false},  // input from a file or a pipe
+        {{1, true, false}, run_outcome::done, false},  // output to a file or a pipe
+        {{0, false, false}, run_outcome::done, false}, // no console, or not Windows
     };
     for (const auto& [start, outcome, kept_open] : cases) {
         EXPECT_EQ(keeps_window_open(start, outcome), kept_open)

@@ -2,9 +2,9 @@
 // status and the WAV file, for both programs alike.
 #include "file_writer.hpp"
 #include "sample_files.hpp"
-#include "support/reference_decoding.hpp"
 #include "support/programs.hpp"
 #include "support/range_lock.hpp"
+#include "support/reference_decoding.hpp"
 #include "support/test_files.hpp"
 #include "wav_output.hpp"
 
@@ -180,8 +180,8 @@ TEST_P(programs_test, switch_and_options_are_reported_in_order)
 {
     write_sound("first.x");
     write_sound("second.y");
-    const program_result result = run({"-x", tool.rate_switch, "first.x", tool.rate_switch + "x", tool.rate_switch,
-                                       "second.y"});
+    const program_result result =
+        run({"-x", tool.rate_switch, "first.x", tool.rate_switch + "x", tool.rate_switch, "second.y"});
     EXPECT_EQ(result.output, tool.banner + "unknown option -x\r\n" + tool.switch_message + "unknown option " +
                                  tool.rate_switch + "x\r\n" + tool.switch_message + decompressing + done);
     EXPECT_EQ(result.exit_status, 0);

@@ -96,7 +96,8 @@ TEST_F(round_trip_test, every_filter_is_used_and_packaging_changes_nothing)
 
     const std::vector<std::int16_t> from_stream = convert({blockrip_path(), "workout.vb", raw_block_stream(blocks)});
     EXPECT_GE(snr_db(source, from_stream), 30.0);
-    const std::vector<container_plan> plans{{{1}, {0}}, {{7, 1, 200, 33}, {1, 4096, 16, 70000}}, {{blocks.size()}, {9}}};
+    const std::vector<container_plan> plans{
+        {{1}, {0}}, {{7, 1, 200, 33}, {1, 4096, 16, 70000}}, {{blocks.size()}, {9}}};
     for (std::size_t i = 0; i < plans.size(); ++i) {
         const std::string file = "workout" + std::to_string(i) + ".str";
         EXPECT_EQ(convert({cinerip_path(), file, build_container(blocks, plans[i])}), from_stream) << file;

@@ -11,14 +11,13 @@ namespace {
 
 TEST(wav_header, is_byte_for_byte_the_mono_16_bit_layout)
 {
-    const wav_header expected{
-        'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',          // RIFF size patched later
-        'f', 'm', 't', ' ', 18, 0, 0, 0,                             // 18-byte format chunk
-        1, 0, 1, 0,                                                  // PCM, mono
-        0x22, 0x56, 0, 0, 0x44, 0xAC, 0, 0,                          // 22050 per second, 44100 bytes
-        2, 0, 16, 0, 0, 0,                                           // block align, bits, extra bytes
-        'f', 'a', 'c', 't', 4, 0, 0, 0, 0, 0, 0, 0,                  // sample count patched later
-        'd', 'a', 't', 'a', 0, 0, 0, 0};                             // data size patched later
+    const wav_header expected{'R',  'I',  'F', 'F', 0,    0,    0, 0, 'W', 'A', 'V', 'E', // RIFF size patched later
+                              'f',  'm',  't', ' ', 18,   0,    0, 0,                     // 18-byte format chunk
+                              1,    0,    1,   0,                                         // PCM, mono
+                              0x22, 0x56, 0,   0,   0x44, 0xAC, 0, 0, // 22050 per second, 44100 bytes
+                              2,    0,    16,  0,   0,    0,          // block align, bits, extra bytes
+                              'f',  'a',  'c', 't', 4,    0,    0, 0, 0,   0,   0,   0, // sample count patched later
+                              'd',  'a',  't', 'a', 0,    0,    0, 0};                  // data size patched later
     EXPECT_EQ(make_wav_header(sample_rate::hz22050), expected);
 
     wav_header at_11025 = expected;
@@ -37,8 +36,9 @@ TEST(wav_header, canonical_layout_holds_any_channel_count_and_rate)
         std::uint32_t bytes_per_second;
         std::uint16_t block_align;
     };
-    for (const header_case& c : {header_case{{1, 37800}, 0, 75600, 2}, header_case{{2, 18900}, 4, 75600, 4},
-                                 header_case{{2, 44100}, 2352, 176400, 4}, header_case{{1, 192000}, 0xFFFFFFDB, 384000, 2}}) {
+    for (const header_case& c :
+         {header_case{{1, 37800}, 0, 75600, 2}, header_case{{2, 18900}, 4, 75600, 4},
+          header_case{{2, 44100}, 2352, 176400, 4}, header_case{{1, 192000}, 0xFFFFFFDB, 384000, 2}}) {
         const canonical_wav_header header = make_canonical_wav_header(c.format, c.data_bytes);
         const std::vector<std::uint8_t> bytes(header.begin(), header.end());
         EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");

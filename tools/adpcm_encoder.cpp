@@ -17,8 +17,8 @@ public:
 
 // Chooses each code greedily, following the decoder's arithmetic step by step
 // so that later codes correct the error of earlier ones.
-adpcm_block candidate_block(std::span<const std::int16_t, samples_per_block> samples, unsigned filterid,
-                            unsigned shift, predictor_state state)
+adpcm_block candidate_block(std::span<const std::int16_t, samples_per_block> samples, unsigned filterid, unsigned shift,
+                            predictor_state state)
 {
     adpcm_block block{};
     block.bytes[0] = static_cast<std::uint8_t>((filterid << 4U) | shift);

@@ -13,7 +13,7 @@ constexpr std::size_t form2_data = 2324;
 constexpr std::size_t raw_sector = 2352;
 constexpr std::uint8_t submode_data = 0x08;
 constexpr std::uint8_t submode_form2 = 0x20 | 0x04 | 0x40; // Form 2, audio, real time: as XA sound
-constexpr std::uint8_t submode_end = 0x81;                   // end of record and of file
+constexpr std::uint8_t submode_end = 0x81;                 // end of record and of file
 
 void put_both16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value)
 {
@@ -141,7 +141,7 @@ bool form2_sector(const image_file& file, std::size_t index)
 std::vector<track_sector> file_sectors(const image_file& file)
 {
     std::vector<track_sector> sectors;
-    for (std::size_t at = 0; at < file.bytes.size(); ) {
+    for (std::size_t at = 0; at < file.bytes.size();) {
         const bool form2 = form2_sector(file, sectors.size());
         const std::size_t length = form2 ? form2_data : sector_data;
         std::vector<std::uint8_t> data(length);
@@ -212,7 +212,8 @@ std::vector<track_sector> build_data_track(const std::vector<image_file>& files)
                 const bool any_form2 = std::any_of(contents.back().begin(), contents.back().end(),
                                                    [](const track_sector& s) { return s.data.size() == form2_data; });
                 child->first = next;
-                child->size = static_cast<std::uint32_t>(any_form2 ? contents.back().size() * sector_data : child->file->bytes.size());
+                child->size = static_cast<std::uint32_t>(any_form2 ? contents.back().size() * sector_data
+                                                                   : child->file->bytes.size());
                 next += static_cast<std::uint32_t>(contents.back().size());
             }
         }
@@ -255,7 +256,8 @@ std::vector<track_sector> build_data_track(const std::vector<image_file>& files)
     }
     for (node* directory : directories) {
         const auto found = parents.find(directory);
-        const std::vector<std::uint8_t> bytes = directory_bytes(*directory, found == parents.end() ? root : *found->second);
+        const std::vector<std::uint8_t> bytes =
+            directory_bytes(*directory, found == parents.end() ? root : *found->second);
         for (std::size_t i = 0; i < bytes.size() / sector_data; ++i) {
             std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(i * sector_data), sector_data,
                         track[directory->first + i].data.begin());
@@ -335,7 +337,8 @@ std::string single_bin_cue(const std::string& bin_name, std::uint64_t data_secto
 
 std::string per_track_cue(const std::string& stem, std::size_t audio_tracks)
 {
-    std::string cue = "FILE \"" + stem + " (Track 1).bin\" BINARY\r\n  TRACK 01 MODE2/2352\r\n    INDEX 01 00:00:00\r\n";
+    std::string cue =
+        "FILE \"" + stem + " (Track 1).bin\" BINARY\r\n  TRACK 01 MODE2/2352\r\n    INDEX 01 00:00:00\r\n";
     for (std::size_t i = 0; i < audio_tracks; ++i) {
         std::array<char, 128> track{};
         std::snprintf(track.data(), track.size(),

@@ -32,7 +32,8 @@ struct track_sector {
 [[nodiscard]] std::vector<std::uint8_t> cooked_sectors(const std::vector<track_sector>& track);
 
 // The track as raw Mode 2 sectors, the first at disc address `first_lba`.
-[[nodiscard]] std::vector<std::uint8_t> raw_sectors(const std::vector<track_sector>& track, std::uint32_t first_lba = 0);
+[[nodiscard]] std::vector<std::uint8_t> raw_sectors(const std::vector<track_sector>& track,
+                                                    std::uint32_t first_lba = 0);
 
 // A CD audio track in a .bin: `pregap` sectors of silence, then the sound,
 // padded with silence to whole 2352-byte sectors.

@@ -79,7 +79,8 @@ int main(int argc, char** argv)
     written = written && write_file(stem + ".bin", single) &&
               write_text(stem + ".cue", single_bin_cue(name + ".bin", track.size(), audio_bytes)) &&
               write_text(stem + " (tracks).cue", per_track_cue(name, audio_bytes.size()));
-    const bool cooked = std::all_of(track.begin(), track.end(), [](const track_sector& s) { return s.data.size() == 2048; });
+    const bool cooked =
+        std::all_of(track.begin(), track.end(), [](const track_sector& s) { return s.data.size() == 2048; });
     if (cooked) {
         written = written && write_file(stem + ".iso", cooked_sectors(track));
     }

@@ -23,14 +23,18 @@ namespace {
 
 std::string lower(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
 
 // A source that ends after `left` bytes of another.
 class limited_source final : public byte_source {
 public:
-    limited_source(std::unique_ptr<byte_source> source, std::uint64_t length) : source_{std::move(source)}, left_{length} {}
+    limited_source(std::unique_ptr<byte_source> source, std::uint64_t length)
+        : source_{std::move(source)}, left_{length}
+    {
+    }
 
     fetch_result fetch() override
     {
@@ -151,7 +155,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "read_disc_image: cannot write %s\n", name.c_str());
             return 1;
         }
-        std::printf("%s %llu\n", name.c_str(), static_cast<unsigned long long>(std::filesystem::file_size(folder / name)));
+        std::printf("%s %llu\n", name.c_str(),
+                    static_cast<unsigned long long>(std::filesystem::file_size(folder / name)));
     }
     return 0;
 }

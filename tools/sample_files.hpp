@@ -5,8 +5,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +30,8 @@ void append_chunk_header(std::vector<std::uint8_t>& file, std::string_view tag, 
 
 void append_chunk(std::vector<std::uint8_t>& file, std::string_view tag, std::span<const std::uint8_t> payload);
 
-[[nodiscard]] std::vector<std::uint8_t> build_container(std::span<const adpcm_block> blocks, const container_plan& plan);
+[[nodiscard]] std::vector<std::uint8_t> build_container(std::span<const adpcm_block> blocks,
+                                                        const container_plan& plan);
 
 // Random blocks as an encoder could make them: filters 0-4 (or only
 // `filterid`), shifts 0-12, flags 0-7 (the loop's start, repeat and end), any

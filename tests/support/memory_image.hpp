@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sectors.hpp"
 #include "memory_streams.hpp"
+#include "sectors.hpp"
 
 #include <cstdint>
 #include <span>

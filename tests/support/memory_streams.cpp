@@ -29,8 +29,9 @@ fetch_result memory_source::fetch()
 
 io_status memory_source::skip(std::uint64_t count)
 {
-    position_ = count > std::numeric_limits<std::uint64_t>::max() - position_ ? std::numeric_limits<std::uint64_t>::max()
-                                                                                : position_ + count;
+    position_ = count > std::numeric_limits<std::uint64_t>::max() - position_
+                    ? std::numeric_limits<std::uint64_t>::max()
+                    : position_ + count;
     return io_status::ok;
 }
 

@@ -93,7 +93,7 @@ struct stream_shape {
 struct stage_run {
     stage_outcome outcome;
     std::vector<std::uint8_t> wav; // the header, patched, and the samples
-    std::string messages; // "Decompressing...", then the stage's own
+    std::string messages;          // "Decompressing...", then the stage's own
     std::size_t fetches;
     bool wav_finished; // the header written and patched
 

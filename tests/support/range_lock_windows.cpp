@@ -1,11 +1,9 @@
 // Byte-range locks, on Windows.
 #include "range_lock.hpp"
-
 #include "test_files.hpp"
 
-#include <windows.h>
-
 #include <memory>
+#include <windows.h>
 
 namespace {
 

@@ -1,14 +1,12 @@
 // Runs the programs under test as child processes, on Windows.
 #include "programs.hpp"
-
 #include "wide_text.hpp"
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <array>
 #include <memory>
+#include <windows.h>
 
 namespace {
 
@@ -195,8 +193,8 @@ public:
 
 handle open_console(const wchar_t* name)
 {
-    const HANDLE opened = ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                        nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE opened = ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr);
     return handle{opened == INVALID_HANDLE_VALUE ? nullptr : opened};
 }
 
@@ -247,6 +245,7 @@ bool running_program::press(key pressed)
         keys[i].Event.KeyEvent.uChar.UnicodeChar = L'\r';
     }
     DWORD written = 0;
-    return keyboard && ::WriteConsoleInputW(keyboard.get(), keys.data(), static_cast<DWORD>(keys.size()), &written) != 0 &&
+    return keyboard &&
+           ::WriteConsoleInputW(keyboard.get(), keys.data(), static_cast<DWORD>(keys.size()), &written) != 0 &&
            written == keys.size();
 }

@@ -55,7 +55,10 @@ EMSCRIPTEN_BINDINGS(rippers)
 {
     using namespace emscripten;
 
-    enum_<image_type>("ImageType").value("iso", image_type::iso).value("bin", image_type::bin).value("cue", image_type::cue);
+    enum_<image_type>("ImageType")
+        .value("iso", image_type::iso)
+        .value("bin", image_type::bin)
+        .value("cue", image_type::cue);
     enum_<converter_program>("Program")
         .value("cinerip", converter_program::cinerip)
         .value("blockrip", converter_program::blockrip)

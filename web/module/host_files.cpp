@@ -44,8 +44,6 @@ EM_JS(void, host_print, (const char* text, int length), {
 });
 // clang-format on
 
-
-
 namespace {
 
 // Large pieces: each is one call into the worker.
@@ -56,8 +54,9 @@ constexpr std::uint64_t first_window = std::uint64_t{16} << 20;
 } // namespace
 
 range_source::range_source(int file, std::uint64_t offset, std::uint64_t length, read_pace pace)
-    : file_{file}, start_{offset}, position_{offset}, end_{offset + length},
-      far_piece_{pace == read_pace::sorting ? sorting_piece : converting_piece},
+    : file_{file}, start_{offset}, position_{offset}, end_{offset + length}, far_piece_{pace == read_pace::sorting
+                                                                                            ? sorting_piece
+                                                                                            : converting_piece},
       buffer_(static_cast<std::size_t>(std::min(length, converting_piece)))
 {
 }

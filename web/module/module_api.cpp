@@ -160,7 +160,8 @@ double wav_bound(converter_program program, const input_location& input)
     if (program == converter_program::cd_audio) {
         return static_cast<double>(canonical_header_bytes + bound);
     }
-    return static_cast<double>(wav_header_bytes + (bound + adpcm_block_bytes - 1) / adpcm_block_bytes * pcm_block_bytes);
+    return static_cast<double>(wav_header_bytes +
+                               (bound + adpcm_block_bytes - 1) / adpcm_block_bytes * pcm_block_bytes);
 }
 
 conversion_reply convert_input(const conversion_request& request)

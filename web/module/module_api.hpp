@@ -27,11 +27,11 @@ enum class input_kind : std::uint8_t { whole_file, data_file, audio_track };
 // Offsets and sizes are doubles on the page, exact to 2^53 bytes.
 struct input_location {
     input_kind kind = input_kind::whole_file;
-    int file = 0;        // which of the image's files holds it
-    double start = 0;    // the byte offset of its first sector in that file
-    double sectors = 0;  // a data file's sectors
+    int file = 0;       // which of the image's files holds it
+    double start = 0;   // the byte offset of its first sector in that file
+    double sectors = 0; // a data file's sectors
     sector_layout layout = sector_layout::raw;
-    double size = 0;     // a whole file's bytes, a data file's recorded size or a track's bytes
+    double size = 0; // a whole file's bytes, a data file's recorded size or a track's bytes
 };
 
 // One entry of a disc's listing.
@@ -77,8 +77,8 @@ struct conversion_request {
 };
 
 struct conversion_reply {
-    int status;      // the program's exit status
-    double frames;   // the sound's length, in frames
+    int status;    // the program's exit status
+    double frames; // the sound's length, in frames
     waveform_outline outline;
 };
 
