@@ -48,7 +48,8 @@ function blocksFile(file, bytes) {
 function batch(name, count, bytes) {
     const folder = path.join(work, name);
     fs.mkdirSync(folder);
-    return Array.from({ length: count }, (_, i) => blocksFile(path.join(folder, `${String(i).padStart(4, '0')}.vb`), bytes));
+    return Array.from({ length: count }, (_, i) => blocksFile(path.join(folder, `${String(i).padStart(4, '0')}.vb`),
+        bytes));
 }
 
 function seconds(run) {
@@ -119,7 +120,8 @@ function cases() {
     });
     const batches = { '8x64': [8, 64 << 20], '16x1': [16, 1 << 20], '3000x160b': [3000, 160] };
     return {
-        single: { what: `${mebibytes} MiB of blocks`, ours: (engine) => page(engine, [stream()]), theirs: () => native([stream()]) },
+        single: { what: `${mebibytes} MiB of blocks`, ours: (engine) => page(engine, [stream()]),
+            theirs: () => native([stream()]) },
         image: {
             what: `${mebibytes} MiB of blocks in a Mode 2 image, against them loose on the page`,
             ours: (engine) => page(engine, [image()], 1),
@@ -128,8 +130,12 @@ function cases() {
         ...Object.fromEntries(Object.entries(batches).flatMap(([name, [count, bytes]]) => {
             const files = once(name, () => batch(name, count, bytes));
             return [
-                [name, { what: `${count} files of ${bytes} bytes, against a loop`, ours: (engine) => page(engine, files()), theirs: () => native(files()) }],
-                [`${name}-P2`, { what: `${count} files of ${bytes} bytes, against xargs -P2`, ours: (engine) => page(engine, files()), theirs: () => native(files(), true) }],
+                [name, {
+                    what: `${count} files of ${bytes} bytes, against a loop`,
+                    ours: (engine) => page(engine, files()), theirs: () => native(files()),
+                }],
+                [`${name}-P2`, { what: `${count} files of ${bytes} bytes, against xargs -P2`,
+                    ours: (engine) => page(engine, files()), theirs: () => native(files(), true) }],
             ];
         })),
     };
@@ -166,7 +172,8 @@ try {
                 other.push(times.get(theirs));
                 ratios.push(times.get(ours) / times.get(theirs));
             }
-            console.log(`${name.padEnd(10)} ${caseName.padEnd(11)} ${median(own).toFixed(2).padStart(7)} ${median(other).toFixed(2).padStart(9)}` +
+            const [pageTime, loopTime] = [own, other].map((times, i) => median(times).toFixed(2).padStart(7 + 2 * i));
+            console.log(`${name.padEnd(10)} ${caseName.padEnd(11)} ${pageTime} ${loopTime}` +
                 ` ${median(ratios).toFixed(2).padStart(7)}`);
         }
         await engine.close();

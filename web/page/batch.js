@@ -77,7 +77,8 @@ export function createBatch(page, converter, storage) {
         }
         const converting = [...running].map((row) => row.path).join(', ');
         show(page.bytes, rows.length === 0 ? 'No files yet.'
-            : `${megabytes(doneBytes)} of ${megabytes(totalBytes)} MB converted${converting ? `; converting ${converting}` : '.'}`);
+            : `${megabytes(doneBytes)} of ${megabytes(totalBytes)} MB converted${
+                converting ? `; converting ${converting}` : '.'}`);
         page.cancelAll.disabled = running.size === 0 && counts.waiting === 0;
         page.clear.disabled = rows.length === 0;
         page.downloadAll.disabled = kept === 0;

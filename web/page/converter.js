@@ -49,7 +49,8 @@ function moduleUrls(entries) {
         }
         return made.get(url);
     };
-    return Promise.all(Object.entries(entries).map(async ([name, path]) => [name, await make(new URL(path, document.baseURI).href)]))
+    return Promise.all(Object.entries(entries)
+        .map(async ([name, path]) => [name, await make(new URL(path, document.baseURI).href)]))
         .then((urls) => new Map(urls));
 }
 
@@ -67,7 +68,8 @@ function startWorkers(urls, module) {
             stop();
             reject(new Error(why));
         };
-        const watchdog = setTimeout(() => refuse(`its workers did not start within ${startSeconds} s`), startSeconds * 1000);
+        const watchdog = setTimeout(() => refuse(`its workers did not start within ${startSeconds} s`),
+            startSeconds * 1000);
         try {
             started.push(new Worker(urls.get('decoder'), { type: 'module', name: 'decoder' }));
             started.push(new Worker(urls.get('writer'), { type: 'module', name: 'writer' }));
@@ -94,7 +96,8 @@ function startWorkers(urls, module) {
 
 // The last message of a job; a pair that ends one other than by failing is
 // kept for the next.
-const ends = new Set([fromDecoder.done, fromDecoder.failed, fromDecoder.skipped, fromDecoder.listed].map((end) => end.type));
+const ends = new Set([fromDecoder.done, fromDecoder.failed, fromDecoder.skipped,
+    fromDecoder.listed].map((end) => end.type));
 
 // One job on a pair of workers, whose writer's requests and answers this
 // passes on. `report` gets the job's messages as they come; `ended` settles
@@ -126,7 +129,8 @@ function runJob({ decoder, writer }, request, report, release) {
     for (const worker of [decoder, writer]) {
         worker.onerror = (event) => {
             event.preventDefault();
-            fail(`The conversion failed in the browser: ${event.message || `its ${worker === writer ? 'writer' : 'decoding worker'} stopped`}`);
+            const which = worker === writer ? 'writer' : 'decoding worker';
+            fail(`The conversion failed in the browser: ${event.message || `its ${which} stopped`}`);
         };
         worker.onmessageerror = () => fail('The conversion failed in the browser: a message from its worker was lost');
     }

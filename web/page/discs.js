@@ -7,7 +7,9 @@ import { fromDecoder } from '../shared/messages.js';
 
 const extension = (path) => path.slice(path.lastIndexOf('.') + 1).toLowerCase();
 const folderPart = (path) => path.slice(0, path.lastIndexOf('/') + 1);
-const withoutExtension = (path) => (path.lastIndexOf('.') > path.lastIndexOf('/') ? path.slice(0, path.lastIndexOf('.')) : path);
+const withoutExtension = (path) => (path.lastIndexOf('.') > path.lastIndexOf('/')
+    ? path.slice(0, path.lastIndexOf('.'))
+    : path);
 
 // The rows an image's listing gives, read from `files`: each under the
 // image's path without its extension.

@@ -42,7 +42,8 @@ const offline = navigator.serviceWorker ? keepForOffline() : Promise.resolve();
 const storage = await openStorage().catch(() => null);
 const batch = createBatch({
     list: byId('results'),
-    counts: Object.fromEntries([...document.querySelectorAll('[data-count]')].map((count) => [count.dataset.count, count])),
+    counts: Object.fromEntries([...document.querySelectorAll('[data-count]')]
+        .map((count) => [count.dataset.count, count])),
     bytes: byId('bytes'),
     cancelAll: byId('cancel-all'),
     clear: byId('clear'),

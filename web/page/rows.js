@@ -1,6 +1,7 @@
 // One file's row in the list: its path, the program and rate used, the
 // sound's length, its status, a play control and a download, with the
 // program's messages, the waveform and the status's meaning folded beneath.
+import { programs } from '../shared/converters.js';
 import { fromDecoder } from '../shared/messages.js';
 import { pageStatus, statusLabel, statusMeaning } from '../shared/statuses.js';
 
@@ -88,7 +89,8 @@ export function createRow(source, onCancel, onConvert) {
         // A message from the conversion's worker while it runs.
         report(message) {
             if (message.type === fromDecoder.program.type) {
-                program.textContent = `${message.program}${message.sorted ? ' (detected)' : ''}: ${message.rate} samples per second`;
+                const how = message.sorted ? ' (detected)' : '';
+                program.textContent = `${message.program}${how}: ${message.rate} samples per second`;
             } else if (message.type === fromDecoder.print.type) {
                 // Appended, not rewritten: the text so far is never copied.
                 consoleText.append(message.text);
@@ -111,7 +113,7 @@ export function createRow(source, onCancel, onConvert) {
             item.classList.toggle('failed', row.status !== 0 && row.status !== pageStatus.cancelled &&
                 row.status !== pageStatus.skipped);
             if (row.status === pageStatus.skipped && source.files.length > 0) {
-                const offer = element('span', { className: 'convert-anyway' }, ...['cinerip', 'blockrip'].map((program) => {
+                const offer = element('span', { className: 'convert-anyway' }, ...programs.map((program) => {
                     const button = element('button', { type: 'button', textContent: `Convert with ${program}` });
                     button.setAttribute('aria-label', `Convert ${path} with ${program}`);
                     button.addEventListener('click', () => onConvert(program));
@@ -140,7 +142,8 @@ export function createRow(source, onCancel, onConvert) {
                     audio.addEventListener(event, load, { once: true });
                 }
                 audio.setAttribute('aria-label', `Play ${name}.wav`);
-                const download = element('a', { className: 'download', href: url, download: `${name}.wav`, textContent: 'Download' });
+                const download = element('a', { className: 'download', href: url, download: `${name}.wav`,
+                    textContent: 'Download' });
                 download.setAttribute('aria-label', `Download ${name}.wav`);
                 const canvas = element('canvas', { className: 'waveform', width: 1024, height: 80 });
                 canvas.setAttribute('role', 'img');

@@ -80,7 +80,8 @@ async function webdriverEngine() {
         async evaluate(fn, ...args) {
             const script = `const done = arguments[arguments.length - 1];
                 Promise.resolve((${fn}).apply(null, Array.from(arguments).slice(0, -1)))
-                    .then((value) => done({ value }), (error) => done({ error: String(error && error.stack || error) }));`;
+                    .then((value) => done({ value }),
+                        (error) => done({ error: String(error && error.stack || error) }));`;
             const result = await call('POST', `${session}/execute/async`, { script, args });
             if (result.error !== undefined) {
                 throw new Error(result.error);
@@ -95,7 +96,9 @@ async function webdriverEngine() {
         async press(key) {
             const value = { Tab: '\uE004', Enter: '\uE007' }[key];
             await call('POST', `${session}/actions`, {
-                actions: [{ type: 'key', id: 'keyboard', actions: [{ type: 'keyDown', value }, { type: 'keyUp', value }] }],
+                actions: [
+                    { type: 'key', id: 'keyboard', actions: [{ type: 'keyDown', value }, { type: 'keyUp', value }] },
+                ],
             });
         },
         async close() {

@@ -82,7 +82,9 @@ test('queue: jobs start in order, as many at once as allowed, and one that throw
     assert.equal(queue.running, 2);
     // One a core, never more than 16, nor more than a quarter of the
     // device's memory holds at 104 MiB each.
-    for (const [cores, memory, atOnce] of [[undefined, undefined, 1], [2, undefined, 2], [64, undefined, 16], [8, 1, 2], [8, 8, 8]]) {
+    for (const [cores, memory, atOnce] of [
+        [undefined, undefined, 1], [2, undefined, 2], [64, undefined, 16], [8, 1, 2], [8, 8, 8],
+    ]) {
         assert.equal(conversionsAtOnce(cores, memory), atOnce, `${cores} cores, ${memory} GiB`);
     }
 });

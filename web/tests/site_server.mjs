@@ -15,10 +15,12 @@ export function siteServer(folder) {
     server.start = (port = 0) => new Promise((resolve) => {
         server.http = http.createServer((request, response) => {
             server.requests.push(request.url);
-            const name = path.join(server.folder, path.normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname)));
+            const requested = decodeURIComponent(new URL(request.url, 'http://x').pathname);
+            const name = path.join(server.folder, path.normalize(requested));
             const file = name.endsWith(path.sep) ? path.join(name, 'index.html') : name;
             fs.readFile(file, (error, bytes) => {
-                response.writeHead(error ? 404 : 200, { 'Content-Type': types[path.extname(file)] ?? 'application/octet-stream' });
+                response.writeHead(error ? 404 : 200,
+                    { 'Content-Type': types[path.extname(file)] ?? 'application/octet-stream' });
                 response.end(error ? '' : bytes);
             });
         });

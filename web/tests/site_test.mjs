@@ -35,7 +35,8 @@ function convertNatively(program, name, bytes, rateSwitch = false) {
     const typed = name.startsWith('-') ? `./${name}` : name;
     const run = spawnSync(programs[program], rateSwitch ? [program === 'cinerip' ? '-11' : '-22', typed] : [typed],
         { cwd: folder, maxBuffer: 1 << 30 });
-    return { output: run.stdout.toString('utf8'), status: run.status, wav: fs.readFileSync(path.join(folder, `${name}.wav`)) };
+    const wav = fs.readFileSync(path.join(folder, `${name}.wav`));
+    return { output: run.stdout.toString('utf8'), status: run.status, wav };
 }
 
 function writeFile(name, bytes) {
@@ -163,7 +164,8 @@ async function downloadAll() {
     document.getElementById('download-all').click();
     const link = document.getElementById('download-zip');
     await window.until(() => !link.hidden);
-    return { name: link.download, href: link.href, bytes: await window.base64Of(await (await fetch(link.href)).blob()) };
+    return { name: link.download, href: link.href,
+        bytes: await window.base64Of(await (await fetch(link.href)).blob()) };
 }
 
 const clearList = () => engine.evaluate(() => document.getElementById('clear').click());
@@ -221,21 +223,26 @@ const onlyIn = (...engines) => (engines.includes(engineName) ? false : `runs in 
 
 const cases = [
     ['converts each file exactly as the programs do, in path order', {}, async () => {
-        const files = [sample('fanfare.str'), sample('chord.vb'), writeFile('broken.str', broken), writeFile('-noise.bin', noise)];
+        const files = [sample('fanfare.str'), sample('chord.vb'), writeFile('broken.str', broken),
+            writeFile('-noise.bin', noise)];
         const rows = await choose(files);
         const collator = new Intl.Collator(undefined, { numeric: true });
         assert.deepEqual(rows.map((row) => row.path), rows.map((row) => row.path).sort(collator.compare));
         const byName = Object.fromEntries(rows.map((row) => [row.name, row]));
         assert.match(byName['fanfare.str'].program, /^cinerip \(detected\): 22050 samples per second$/);
         assert.match(byName['chord.vb'].program, /^blockrip \(detected\): 11025/);
-        assert.match(byName['broken.str'].output, /filterid = 15,\r\nWARNING: file ends inside an audio chunk\r\nDONE!\r\n$/);
-        for (const [name, program] of [['fanfare.str', 'cinerip'], ['chord.vb', 'blockrip'], ['broken.str', 'cinerip'], ['-noise.bin', 'blockrip']]) {
-            assertSameAsNative(byName[name], convertNatively(program, name, fs.readFileSync(files.find((f) => f.endsWith(name)))));
+        assert.match(byName['broken.str'].output,
+            /filterid = 15,\r\nWARNING: file ends inside an audio chunk\r\nDONE!\r\n$/);
+        for (const [name, program] of [['fanfare.str', 'cinerip'], ['chord.vb', 'blockrip'], ['broken.str', 'cinerip'],
+            ['-noise.bin', 'blockrip']]) {
+            assertSameAsNative(byName[name], convertNatively(program, name,
+                fs.readFileSync(files.find((f) => f.endsWith(name)))));
         }
         const [switched] = (await choose([sample('fanfare.str')], { rateSwitch: true }))
             .filter((row) => row.name === 'fanfare.str' && row.wav.readUInt32LE(24) === 11025);
         assert.match(switched.program, /^cinerip \(detected\): 11025/);
-        assertSameAsNative(switched, convertNatively('cinerip', 'fanfare.str', fs.readFileSync(sample('fanfare.str')), true));
+        assertSameAsNative(switched, convertNatively('cinerip', 'fanfare.str', fs.readFileSync(sample('fanfare.str')),
+            true));
     }],
 
     ['downloads every kept WAV file in one stored ZIP, and none once the list is cleared', {}, async () => {
@@ -259,7 +266,8 @@ const cases = [
             await window.until(() => /ZIP (was not kept|of \d+ WAV files is ready)/.test(notice.textContent));
             return { hidden: link.hidden, notice: notice.textContent };
         });
-        assert.deepEqual(after, { hidden: true, notice: 'The ZIP was not kept: the list was cleared while it was made.' });
+        assert.deepEqual(after, { hidden: true,
+            notice: 'The ZIP was not kept: the list was cleared while it was made.' });
     }],
 
     ['a file that cannot be read fails alone, and the batch goes on', {}, async () => {
@@ -267,7 +275,8 @@ const cases = [
         // two of them go away.
         const atOnce = await engine.evaluate(() => Math.min(navigator.hardwareConcurrency, 16));
         const large = Array.from({ length: atOnce }, (_, i) => blocksFile(`a-large-${i}.vb`, 64));
-        const files = { gone: writeFile('b-gone.str', broken), goneChosen: writeFile('c-gone.vb', noise), after: writeFile('d-after.vb', noise) };
+        const files = { gone: writeFile('b-gone.str', broken), goneChosen: writeFile('c-gone.vb', noise),
+            after: writeFile('d-after.vb', noise) };
         const rows = await choose([...large, files.gone, files.after], {
             rows: atOnce + 3,
             whileRunning: async () => {
@@ -285,7 +294,8 @@ const cases = [
         assert.match(goneChosen.output, /ERROR: Cannot read file c-gone\.vb\r\n$/);
         assert.equal(afterwards.status, '0');
         const counts = await engine.evaluate(() => Object.fromEntries(
-            [...document.querySelectorAll('[data-count]')].map((count) => [count.dataset.count, Number(count.textContent)])));
+            [...document.querySelectorAll('[data-count]')].map((count) => [count.dataset.count,
+                Number(count.textContent)])));
         assert.deepEqual(counts, { done: atOnce + 1, other: 1, failed: 1, skipped: 0, cancelled: 0, waiting: 0 });
     }],
 
@@ -308,17 +318,20 @@ const cases = [
         assert.deepEqual((await choose(files, { program: 'blockrip' })).map((row) => row.status), ['0', '0']);
         await clearList();
         await replaceNextWriter(`postMessage({ type: 'ready' });
-            onmessage = ({ data }) => { if (data.type !== 'open') throw new Error('stopped'); postMessage({ ok: true }); };`);
+            onmessage = ({ data }) => { if (data.type !== 'open') throw new Error('stopped'); postMessage(
+                { ok: true }); };`);
         const rows = await choose(files, { program: 'blockrip' });
         assert.deepEqual(rows.map((row) => row.status).sort(), ['0', 'failed']);
-        assert.match(rows.find((row) => row.status === 'failed').meaning, /The conversion failed in the browser: .*stopped/);
+        assert.match(rows.find((row) => row.status === 'failed').meaning,
+            /The conversion failed in the browser: .*stopped/);
     }],
 
     ['converts several files at once, each as the programs do', {}, async () => {
         await engine.evaluate(() => {
             window.mostAtOnce = 0;
             new MutationObserver(() => {
-                const converting = [...document.querySelectorAll('.result .state')].filter((state) => state.textContent === 'Converting...');
+                const converting = [...document.querySelectorAll('.result .state')].filter((state) =>
+                    state.textContent === 'Converting...');
                 window.mostAtOnce = Math.max(window.mostAtOnce, converting.length);
             }).observe(document.getElementById('results'), { subtree: true, childList: true, characterData: true });
         });
@@ -327,7 +340,8 @@ const cases = [
         for (const row of rows) {
             assertSameAsNative(row, convertNatively('blockrip', row.name, fs.readFileSync(path.join(work, row.name))));
         }
-        const { mostAtOnce, cores } = await engine.evaluate(() => ({ mostAtOnce: window.mostAtOnce, cores: navigator.hardwareConcurrency }));
+        const { mostAtOnce, cores } = await engine.evaluate(() => ({ mostAtOnce: window.mostAtOnce,
+            cores: navigator.hardwareConcurrency }));
         assert.equal(mostAtOnce, Math.min(cores, 16));
     }],
 
@@ -353,7 +367,9 @@ const cases = [
     ['reads dropped folders to their last entry', {}, async () => {
         const paths = await engine.evaluate(async () => {
             const { entryFiles } = await import('./page/files.js');
-            const file = (name, fullPath) => ({ isFile: true, fullPath, file: (resolve) => resolve(new File(['x'], name)) });
+            const file = (name, fullPath) => ({
+                isFile: true, fullPath, file: (resolve) => resolve(new File(['x'], name)),
+            });
             const folder = (fullPath, children) => ({
                 isFile: false,
                 fullPath,
@@ -363,7 +379,8 @@ const cases = [
                 },
             });
             const many = Array.from({ length: 250 }, (_, i) => file(`${i}.vb`, `/DISC/${i}.vb`));
-            const found = await entryFiles(folder('/DISC', [...many, folder('/DISC/XA', [file('A.STR', '/DISC/XA/A.STR')])]));
+            const xa = folder('/DISC/XA', [file('A.STR', '/DISC/XA/A.STR')]);
+            const found = await entryFiles(folder('/DISC', [...many, xa]));
             return found.map((entry) => entry.path);
         });
         assert.equal(paths.length, 251);
@@ -374,8 +391,11 @@ const cases = [
         // A disc as the project's tool makes it from a folder: as one .bin,
         // as one .bin a track, and (without its Form 2 file) as an .iso.
         const sources = {
-            'MOVIES/INTRO.STR': fs.readFileSync(sample('fanfare.str')), 'SOUND/CHORD.VB': fs.readFileSync(sample('chord.vb')),
-            'SYSTEM.CNF': Buffer.from('BOOT = cdrom:\\SLUS_000.00;1\r\n'), DUMMY: Buffer.alloc(0), 'SOUND/MUSIC.XA': randomBytes(9000),
+            'MOVIES/INTRO.STR': fs.readFileSync(sample('fanfare.str')),
+            'SOUND/CHORD.VB': fs.readFileSync(sample('chord.vb')),
+            'SYSTEM.CNF': Buffer.from('BOOT = cdrom:\\SLUS_000.00;1\r\n'),
+            DUMMY: Buffer.alloc(0),
+            'SOUND/MUSIC.XA': randomBytes(9000),
         };
         for (const disc of ['GAME', 'PLAIN']) {
             for (const [name, bytes] of Object.entries(sources)) {
@@ -385,20 +405,24 @@ const cases = [
                 }
             }
         }
-        const tool = (...args) => assert.equal(spawnSync(args[0], args.slice(1), { cwd: work }).status, 0, args.join(' '));
+        const tool = (...args) => assert.equal(spawnSync(args[0], args.slice(1), { cwd: work }).status, 0,
+            args.join(' '));
         tool(env.MAKE_DISC_IMAGE, 'GAME', 'Game', writeFile('track.raw', randomBytes(30000)));
         tool(env.MAKE_DISC_IMAGE, 'PLAIN', 'Plain');
         tool(env.READ_DISC_IMAGE, 'Game.cue', 'expected');
         writeFile('Broken.iso', Buffer.alloc(40000));
         writeFile('Lost.cue', 'FILE "LOST.BIN" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n');
-        const chosen = ['Game.cue', 'Game.bin', 'Game (tracks).cue', 'Game (Track 1).bin', 'Game (Track 2).bin', 'Plain.iso',
+        const chosen = ['Game.cue', 'Game.bin', 'Game (tracks).cue', 'Game (Track 1).bin', 'Game (Track 2).bin',
+            'Plain.iso',
             'Broken.iso', 'Lost.cue'];
         // Five entries a disc, the audio track on two, and the two that fail.
         const rows = await choose(chosen.map((name) => path.join(work, name)), { rows: 3 * 4 + 2 + 2 });
         const byPath = Object.fromEntries(rows.map((row) => [row.path, row]));
-        const skipped = (why) => (row) => assert.ok(row.status === 'skipped' && row.meaning === `Not converted: ${why}.`, row.path);
+        const skipped = (why) => (row) =>
+            assert.ok(row.status === 'skipped' && row.meaning === `Not converted: ${why}.`, row.path);
         const failed = (why) => (row) => assert.ok(row.status === 'failed' && why.test(row.meaning), row.meaning);
-        const same = (program, name) => (row) => assertSameAsNative(row, convertNatively(program, row.name, sources[name]));
+        const same = (program, name) => (row) => assertSameAsNative(row, convertNatively(program, row.name,
+            sources[name]));
         const track = (row) => {
             assert.equal(row.status, '0');
             assert.ok(row.wav.equals(fs.readFileSync(path.join(work, 'expected', 'Track 02.wav'))));
@@ -411,7 +435,8 @@ const cases = [
                 [`${disc}/SYSTEM.CNF`, skipped('not ADPCM sound')],
                 [`${disc}/MOVIES/INTRO.STR`, same('cinerip', 'MOVIES/INTRO.STR')],
                 [`${disc}/SOUND/CHORD.VB`, same('blockrip', 'SOUND/CHORD.VB')],
-                ...(disc === 'Plain' ? [] : [[`${disc}/SOUND/MUSIC.XA`, skipped('not ADPCM sound')], [`${disc}/Track 02`, track]]),
+                ...(disc === 'Plain' ? [] : [[`${disc}/SOUND/MUSIC.XA`, skipped('not ADPCM sound')],
+                    [`${disc}/Track 02`, track]]),
             ]),
         ];
         assert.deepEqual(rows.map((row) => row.path).sort(), table.map(([name]) => name).sort());
@@ -444,13 +469,15 @@ const cases = [
         fs.copyFileSync(sample('chord.vb'), path.join(disc, 'SOUND.VB'));
         fs.copyFileSync(sample('chord.vb'), path.join(disc, 'IMAGES', 'INSIDE', 'CHORD.VB'));
         // An image beside the loose files: its .bin found beside its .cue.
-        assert.equal(spawnSync(env.MAKE_DISC_IMAGE, ['INSIDE', 'Inside'], { cwd: path.join(disc, 'IMAGES') }).status, 0);
-        fs.rmSync(path.join(disc, 'IMAGES', 'INSIDE'), { recursive: true });
-        for (const file of fs.readdirSync(path.join(disc, 'IMAGES')).filter((name) => !/^Inside\.(cue|bin)$/.test(name))) {
-            fs.rmSync(path.join(disc, 'IMAGES', file));
+        const images = path.join(disc, 'IMAGES');
+        assert.equal(spawnSync(env.MAKE_DISC_IMAGE, ['INSIDE', 'Inside'], { cwd: images }).status, 0);
+        fs.rmSync(path.join(images, 'INSIDE'), { recursive: true });
+        for (const file of fs.readdirSync(images).filter((name) => !/^Inside\.(cue|bin)$/.test(name))) {
+            fs.rmSync(path.join(images, file));
         }
         const rows = await choose([disc], { input: '#folder' });
-        assert.deepEqual(rows.map((row) => row.path), ['DISC1/IMAGES/Inside/CHORD.VB', 'DISC1/MOVIES/INTRO.STR', 'DISC1/SOUND.VB']);
+        assert.deepEqual(rows.map((row) => row.path), ['DISC1/IMAGES/Inside/CHORD.VB', 'DISC1/MOVIES/INTRO.STR',
+            'DISC1/SOUND.VB']);
         assert.deepEqual(rows.map((row) => row.status), ['0', '0', '0']);
         assert.equal((await engine.evaluate(downloadAll)).name, 'DISC1.zip');
     }],
@@ -488,7 +515,8 @@ const cases = [
             // Room for less than the 14 MiB WAV file, whatever the page holds already.
             const { usage } = await engine.evaluate(() => navigator.storage.estimate());
             const storage = await engine.page.createCDPSession();
-            await storage.send('Storage.overrideQuotaForOrigin', { origin: site().slice(0, -1), quotaSize: usage + (8 << 20) });
+            await storage.send('Storage.overrideQuotaForOrigin', { origin: site().slice(0, -1),
+                quotaSize: usage + (8 << 20) });
             const [row] = await choose([blocksFile('full.vb', 4)], { program: 'blockrip' });
             await storage.send('Storage.overrideQuotaForOrigin', { origin: site().slice(0, -1) });
             assert.equal(row.status, '4', row.meaning);
@@ -530,7 +558,8 @@ const cases = [
         const lines = native.output.split(/(?<=\n)/);
         assert.equal(row.status, '0');
         assert.ok(row.wav.equals(native.wav));
-        assert.equal(row.output, [...lines.slice(0, 1000), `[${(lines.length - 1020).toLocaleString('en-US')} more lines not kept]\r\n`,
+        assert.equal(row.output, [...lines.slice(0, 1000),
+            `[${(lines.length - 1020).toLocaleString('en-US')} more lines not kept]\r\n`,
             ...lines.slice(-20)].join(''));
     }],
 
@@ -539,7 +568,8 @@ const cases = [
         const focused = () => engine.evaluate(() => {
             const at = document.activeElement;
             const row = at.closest('.result');
-            return `${row ? `${row.dataset.path} ` : ''}${at.id ? `#${at.id}` : at.className || at.tagName.toLowerCase()}`;
+            const control = at.id ? `#${at.id}` : at.className || at.tagName.toLowerCase();
+            return `${row ? `${row.dataset.path} ` : ''}${control}`;
         });
         // Tab by Tab from the first control until `last`, or 40 presses.
         const tabFromStart = async (last) => {

@@ -94,7 +94,8 @@ async function convert(rippers, { files, location, name, size, program: chosen, 
                 self.postMessage(fromDecoder.progress(Math.min(done, size), size));
             }
         };
-        const { status, frames, waveform } = await convertInput(rippers, host, { program, rateSwitch, name, location: where });
+        const { status, frames, waveform } = await convertInput(rippers, host, { program, rateSwitch, name,
+            location: where });
         const wav = await output.current.result();
         messages.end();
         self.postMessage(fromDecoder.done({ status, wav, rate, frames, waveform, memory: rippers.HEAPU8.length }));
@@ -108,7 +109,8 @@ async function convert(rippers, { files, location, name, size, program: chosen, 
 async function list(rippers, { image, files }) {
     const input = jobFiles(files);
     try {
-        const listed = await listDisc(rippers, hostOf(input, { current: null }, messageLog()), image, files.map((file) => file.name));
+        const listed = await listDisc(rippers, hostOf(input, { current: null }, messageLog()), image,
+            files.map((file) => file.name));
         if (listed.error !== '') {
             throw input.error !== null ? input.unreadable() : new Error(listed.error);
         }
@@ -138,7 +140,8 @@ self.onmessage = ({ data }) => {
         break;
     case toDecoder.convert.type:
     case toDecoder.list.type:
-        rippers.then((instance) => (data.type === toDecoder.list.type ? list : convert)(instance, data)).catch((error) => {
+        rippers.then((instance) => (data.type === toDecoder.list.type ? list : convert)(instance,
+            data)).catch((error) => {
             const message = error instanceof RangeError || /memory/i.test(String(error))
                 ? `The browser ran out of memory: ${error.message}`
                 : error.message ?? String(error);

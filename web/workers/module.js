@@ -76,9 +76,11 @@ export async function sortInput(rippers, host, location) {
 
 export const programRate = (rippers, program, rateSwitch) => rippers.programRate(rippers.Program[program], rateSwitch);
 
-export const wavBound = (rippers, program, location) => rippers.wavBound(rippers.Program[program], toModule(rippers, location));
+export const wavBound = (rippers, program, location) => rippers.wavBound(rippers.Program[program], toModule(rippers,
+    location));
 
 export async function convertInput(rippers, host, { program, rateSwitch, name, location }) {
     rippers.host = host;
-    return rippers.convertInput({ program: rippers.Program[program], rateSwitch, name, input: toModule(rippers, location) });
+    return rippers.convertInput({ program: rippers.Program[program], rateSwitch, name, input: toModule(rippers,
+        location) });
 }

@@ -63,7 +63,8 @@ function windowedReader(file) {
     let current = null;
     let next = null;
     const read = async (offset, length) => {
-        const inWindow = current !== null && offset >= current.start && offset + length <= current.start + current.bytes.length;
+        const inWindow = current !== null && offset >= current.start &&
+            offset + length <= current.start + current.bytes.length;
         if (!inWindow && length < mebibyte) {
             return new Uint8Array(await file.slice(offset, offset + length).arrayBuffer());
         }
@@ -116,7 +117,8 @@ export function jobFiles(files, onRead = () => {}) {
                 return null;
             }
         },
-        unreadable: () => new Error(`The file cannot be read (${state.error?.name ?? 'unknown error'}: ${state.error?.message ?? ''}).`),
+        unreadable: () => new Error(
+            `The file cannot be read (${state.error?.name ?? 'unknown error'}: ${state.error?.message ?? ''}).`),
         release: () => readers.forEach((reader) => reader.release()),
     };
     return state;
