@@ -81,11 +81,11 @@ disc_contents list_cue_disc(const std::vector<std::string>& names)
     const std::uint64_t size = job_file_size(0);
     range_source sheet_file{0, 0, size, read_pace::converting};
     const cue_reading cue = read_cue_sheet(sheet_file, size);
-    if (!cue.sheet) {
+    if (!cue.error.empty()) {
         return {"The cue sheet cannot be read: " + cue.error + ".", {}, {}};
     }
     const std::span<const std::string> candidates = std::span{names}.subspan(std::min<std::size_t>(1, names.size()));
-    const cue_files_found found = find_cue_files(*cue.sheet, candidates);
+    const cue_files_found found = find_cue_files(cue.sheet, candidates);
     if (!found.error.empty()) {
         return {"The cue sheet names " + found.error + ", which was not chosen with it.", {}, {}};
     }
@@ -94,7 +94,7 @@ disc_contents list_cue_disc(const std::vector<std::string>& names)
         used.push_back(static_cast<int>(candidate) + 1);
     }
     host_image image{used, read_pace::converting};
-    return contents_of(list_cue_image(*cue.sheet, image), std::move(used));
+    return contents_of(list_cue_image(cue.sheet, image), std::move(used));
 }
 
 const converter_profile& profile_of(converter_program program)

@@ -2,15 +2,14 @@
 // in that order; above them where the batch stands, and what can be done with
 // all of it at once. Nothing done for one file walks or redraws the others:
 // the counts and byte totals change as the rows do.
-import { readImages } from './discs.js';
 import { fromDecoder, pageEnds } from '../shared/messages.js';
-import { byPath, zipName } from '../shared/names.js';
-import { conversionsAtOnce, createQueue } from './queue.js';
+import { byPath } from '../shared/names.js';
+import { readImages } from './discs.js';
+import { afterEnd, conversionsAtOnce, createQueue } from './queue.js';
 import { createRow } from './rows.js';
-import { summaryKind, summaryKinds } from '../shared/statuses.js';
+import { createSummary } from './summary.js';
 import { buildZip } from './zip.js';
-
-const megabytes = (bytes) => (bytes / 1e6).toFixed(1);
+import { createZipOffer } from './zip_offer.js';
 
 // Rows go into the list in path order, each run of rows before the same
 // neighbour in one step.
@@ -47,21 +46,10 @@ function insertInOrder(list, rows, added) {
 export function createBatch(page, converter, storage) {
     let rows = [];
     const running = new Set();
-    const counts = {};
-    let totalBytes = 0;
-    let doneBytes = 0;
-    let kept = 0; // rows with a WAV file
+    const summary = createSummary();
+    const zip = createZipOffer(page, storage, buildZip);
     let outputs = 0;
-    let zip = null; // the ZIP on offer: its URL and its name in storage
-    let zips = 0;
     let clears = 0;
-
-    const resetCounts = () => {
-        for (const kind of [...summaryKinds, 'waiting']) {
-            counts[kind] = 0;
-        }
-    };
-    resetCounts();
 
     // Text that changes only where it differs, so that the page is laid out
     // again no more often than it must.
@@ -72,29 +60,25 @@ export function createBatch(page, converter, storage) {
     };
 
     function showSummary() {
-        for (const [kind, count] of Object.entries(counts)) {
+        for (const [kind, count] of Object.entries(summary.counts)) {
             show(page.counts[kind], String(count));
         }
-        const converting = [...running].map((row) => row.path).join(', ');
-        show(page.bytes, rows.length === 0 ? 'No files yet.'
-            : `${megabytes(doneBytes)} of ${megabytes(totalBytes)} MB converted${
-                converting ? `; converting ${converting}` : '.'}`);
-        page.cancelAll.disabled = running.size === 0 && counts.waiting === 0;
+        show(page.bytes, summary.text(rows.length, [...running].map((row) => row.path)));
+        page.cancelAll.disabled = running.size === 0 && summary.counts.waiting === 0;
         page.clear.disabled = rows.length === 0;
-        page.downloadAll.disabled = kept === 0;
+        page.downloadAll.disabled = summary.kept === 0;
     }
 
-    // A change to one row, with what it does to the totals.
+    // A change to one row, with what it does to the bytes converted.
     function update(row, change) {
         const before = row.bytesDone;
         change();
-        doneBytes += row.bytesDone - before;
+        summary.progressed(before, row.bytesDone);
     }
 
     function finish(row, end) {
         update(row, () => row.finish(end));
-        ++counts[summaryKind(row.status)];
-        kept += row.wav !== null ? 1 : 0;
+        summary.ended(row.status, row.wav !== null);
     }
 
     async function convert(row) {
@@ -130,28 +114,28 @@ export function createBatch(page, converter, storage) {
 
     // One row from waiting to its end. Whatever happens while it ends, it
     // leaves the running set, and the queue starts the next.
-    async function run(row) {
-        --counts.waiting;
+    async function convertRow(row) {
+        summary.waiting(-1);
         running.add(row);
         row.converting();
         showSummary();
         try {
-            let end = await convert(row);
+            const end = await convert(row);
             if (!end.wav) {
                 storage?.remove(row.outputName); // what a cancel or a failure left
             }
-            if (end.type === pageEnds.unstarted.type && running.size > 1 && !row.cleared) {
-                // The browser refused another pair of workers: the others go
-                // on, and this file waits for one of theirs.
+            switch (afterEnd(end, running.size, row.cleared)) {
+            case 'retry':
                 queue.setLimit(running.size - 1);
-                ++counts.waiting;
+                summary.waiting(1);
                 row.reopen();
                 queue.add([row]);
-                return;
-            }
-            end = end.type === pageEnds.unstarted.type ? fromDecoder.failed(end.message) : end;
-            if (!row.cleared) {
-                finish(row, end);
+                break;
+            case 'finish':
+                finish(row, end.type === pageEnds.unstarted.type ? fromDecoder.failed(end.message) : end);
+                break;
+            default:
+                break;
             }
         } finally {
             running.delete(row);
@@ -159,14 +143,14 @@ export function createBatch(page, converter, storage) {
         }
     }
 
-    const queue = createQueue(byPath, run);
+    const queue = createQueue(byPath, convertRow);
     const atOnce = conversionsAtOnce(navigator.hardwareConcurrency, navigator.deviceMemory);
     queue.setLimit(atOnce);
 
     function cancel(row) {
         if (row.state === 'waiting') {
             queue.drop(row);
-            --counts.waiting;
+            summary.waiting(-1);
             finish(row, pageEnds.cancelled());
             showSummary();
         } else if (row.state === 'converting') {
@@ -174,24 +158,17 @@ export function createBatch(page, converter, storage) {
         }
     }
 
-    function dropZip() {
-        if (zip !== null) {
-            URL.revokeObjectURL(zip.url);
-            storage?.remove(zip.fileName);
-            zip = null;
-        }
-        page.zip.hidden = true;
-        page.zip.removeAttribute('href');
-    }
-
     // Rows in path order, each waiting to be converted, or ended already:
     // an entry of a disc image that is not read, or an image that failed.
     function addRows(sources, settings) {
         const added = sources.map((source) => {
-            const row = createRow(source, () => cancel(row), (program) => convertAnyway(row, program));
-            row.settings = settings;
-            row.outputName = `${++outputs}.wav`;
-            totalBytes += row.size;
+            const row = createRow(source, {
+                settings,
+                outputName: `${++outputs}.wav`,
+                onCancel: () => cancel(row),
+                onConvert: (program) => convertAnyway(row, program),
+            });
+            summary.added(row.size);
             return row;
         }).sort(byPath);
         rows = insertInOrder(page.list, rows, added);
@@ -204,7 +181,7 @@ export function createBatch(page, converter, storage) {
                 waiting.push(row);
             }
         }
-        counts.waiting += waiting.length;
+        summary.waiting(waiting.length);
         showSummary();
         queue.add(waiting);
     }
@@ -212,8 +189,7 @@ export function createBatch(page, converter, storage) {
     // A file sorted as holding no sound, converted with the program the
     // user chose for it.
     function convertAnyway(row, program) {
-        --counts[summaryKind(row.status)];
-        ++counts.waiting;
+        summary.reopened(row.status);
         row.settings = { ...row.settings, program };
         row.reopen();
         showSummary();
@@ -266,46 +242,16 @@ export function createBatch(page, converter, storage) {
             }
             rows = [];
             page.list.replaceChildren();
-            resetCounts();
-            totalBytes = 0;
-            doneBytes = 0;
-            kept = 0;
-            dropZip();
+            summary.reset();
+            zip.clear();
             page.notice.textContent = '';
             converter.then((ready) => ready.release(), () => {});
             showSummary();
         },
 
         async downloadAll() {
-            const keptRows = rows.filter((row) => row.wav !== null);
-            const clearsBefore = clears;
-            dropZip();
             page.downloadAll.disabled = true;
-            page.notice.textContent = `Making the ZIP of ${keptRows.length} WAV files...`;
-            const fileName = `download-all-${++zips}.zip`;
-            let archive = null;
-            let failure = null;
-            try {
-                archive = await buildZip(keptRows, storage, fileName);
-            } catch (error) {
-                failure = error;
-            }
-            if (clears !== clearsBefore || failure !== null) {
-                storage?.remove(fileName);
-                // Cleared while it was made, the WAV files it was made of are
-                // gone, and so is the list it was for.
-                page.notice.textContent = clears !== clearsBefore
-                    ? 'The ZIP was not kept: the list was cleared while it was made.'
-                    : `The ZIP could not be made: ${failure.message}`;
-            } else {
-                zip = { url: URL.createObjectURL(archive), fileName };
-                page.zip.href = zip.url;
-                page.zip.download = zipName(keptRows.map((row) => row.path));
-                page.zip.textContent = `Save ${page.zip.download} (${megabytes(archive.size)} MB)`;
-                page.zip.hidden = false;
-                page.notice.textContent = `The ZIP of ${keptRows.length} WAV files is ready.`;
-                page.zip.focus();
-            }
+            await zip.make(rows.filter((row) => row.wav !== null));
             showSummary();
         },
     };

@@ -1,3 +1,5 @@
+import { pageEnds } from '../shared/messages.js';
+
 // The batch's waiting files, started in the order of `compare`, at most
 // `limit` at a time. `start(item)` converts one and returns a promise; its
 // place is freed once that settles, whatever it settles to, so that a job
@@ -72,6 +74,17 @@ export function createQueue(compare, start) {
             return running;
         },
     };
+}
+
+// What the batch does with the end of a file's conversion: a file whose
+// workers the browser refused while others run waits for one of theirs,
+// with one fewer at once from then on ('retry'); a file cleared from the
+// list is forgotten ('forget'); any other is finished ('finish').
+export function afterEnd(end, running, cleared) {
+    if (cleared) {
+        return 'forget';
+    }
+    return end.type === pageEnds.unstarted.type && running > 1 ? 'retry' : 'finish';
 }
 
 // How many files the page converts at once: one a core, at least one, and

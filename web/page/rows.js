@@ -32,9 +32,11 @@ function drawWaveform(canvas, { low, high }) {
 
 // `source` is what the row converts: its `path` in the list, the `name` the
 // program is given, its `size`, and where its bytes are (files.js).
-// `onCancel` is called when the user cancels this file, `onConvert(program)`
-// when a skipped file is to be converted anyway.
-export function createRow(source, onCancel, onConvert) {
+// `settings` are the program and rate switch it is converted with;
+// `outputName` its WAV file's name in the page's storage. `onCancel` is
+// called when the user cancels this file, `onConvert(program)` when a
+// skipped file is to be converted anyway.
+export function createRow(source, { settings, outputName, onCancel, onConvert }) {
     const { path, name, size } = source;
     const state = element('span', { className: 'state', textContent: 'Waiting...' });
     const progress = element('progress', { max: size || 1, value: 0, hidden: true });
@@ -62,10 +64,16 @@ export function createRow(source, onCancel, onConvert) {
         path,
         size,
         item,
+        settings,
+        outputName,
         state: 'waiting',
         status: null,
         wav: null,
         bytesDone: 0,
+        // Ends the conversion while it runs (the batch sets it).
+        cancelConversion: null,
+        // Taken out of the list: whatever its conversion ends with is dropped.
+        cleared: false,
 
         converting() {
             row.state = 'converting';

@@ -1,12 +1,14 @@
 // The page's logic that needs no browser, under node's test runner: names,
-// statuses, the messages a row keeps, the batch's queue and the writer's
-// answers.
+// statuses, the messages a row keeps, the batch's queue, summary and ZIP,
+// and the writer's answers.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { createLog } from '../workers/log.js';
 import { byPath, entryNames, zipName } from '../shared/names.js';
 import { cueSheets, imageSources } from '../page/discs.js';
-import { conversionsAtOnce, createQueue } from '../page/queue.js';
+import { afterEnd, conversionsAtOnce, createQueue } from '../page/queue.js';
+import { createSummary } from '../page/summary.js';
+import { createZipOffer } from '../page/zip_offer.js';
 import { statusLabel, statusMeaning, summaryKind } from '../shared/statuses.js';
 import { answerInOrder, blobTarget } from '../workers/writer.js';
 
@@ -143,4 +145,71 @@ test('writer: every request is answered in order, even one that fails', async ()
     assert.equal(target.patch(1, new Uint8Array([9, 9])), true);
     assert.equal(target.patch(3, new Uint8Array([9, 9])), false, 'only the first piece is patched');
     assert.deepEqual([...new Uint8Array(await (await target.close()).arrayBuffer())], [1, 9, 9, 4, 5, 6]);
+});
+
+test('summary: counts and bytes follow the files, and a retried or reopened file waits again', () => {
+    const summary = createSummary();
+    assert.equal(summary.text(0, []), 'No files yet.');
+    for (const bytes of [1e6, 2.5e6, 0]) {
+        summary.added(bytes);
+    }
+    summary.waiting(2);
+    summary.ended('skipped', false);
+    summary.waiting(-1);
+    summary.progressed(0, 1e6);
+    summary.ended(0, true);
+    summary.waiting(-1);
+    summary.progressed(0, 2e6);
+    assert.equal(summary.text(3, ['A.STR']), '3.0 of 3.5 MB converted; converting A.STR');
+    summary.ended(4, true);
+    summary.reopened('skipped');
+    assert.deepEqual([summary.counts, summary.kept], [
+        { done: 1, other: 1, failed: 0, cancelled: 0, skipped: 0, waiting: 1 }, 2,
+    ]);
+    assert.equal(summary.text(3, []), '3.0 of 3.5 MB converted.');
+    summary.reset();
+    assert.deepEqual([summary.counts.waiting, summary.totalBytes, summary.doneBytes, summary.kept], [0, 0, 0, 0]);
+});
+
+test('queue policy: a refused file waits while others run; a cleared one is forgotten', () => {
+    for (const [end, running, cleared, then] of [
+        ['unstarted', 2, false, 'retry'],
+        ['unstarted', 1, false, 'finish'],
+        ['unstarted', 3, true, 'forget'],
+        ['done', 2, false, 'finish'],
+        ['cancelled', 1, true, 'forget'],
+    ]) {
+        assert.equal(afterEnd({ type: end }, running, cleared), then, `${end}, ${running} running`);
+    }
+});
+
+test('ZIP offer: offered once made, withdrawn when cleared, kept out when cleared while made', async () => {
+    const removed = [];
+    const fakePage = () => ({
+        notice: { textContent: '' },
+        zip: { hidden: true, focus() {}, removeAttribute(name) { delete this[name]; } },
+    });
+    const storage = { remove: (name) => removed.push(name) };
+    const rows = [{ path: 'DISC/A.STR' }, { path: 'DISC/B.VB' }];
+    for (const [build, clearWhileMade, notice, offered] of [
+        [async () => new Blob(['12345']), false, 'The ZIP of 2 WAV files is ready.', 'DISC.zip'],
+        [async () => new Blob(['12345']), true, 'The ZIP was not kept: the list was cleared while it was made.', null],
+        [async () => { throw new Error('no room'); }, false, 'The ZIP could not be made: no room', null],
+    ]) {
+        const page = fakePage();
+        removed.length = 0;
+        const offer = createZipOffer(page, storage, build);
+        const made = offer.make(rows);
+        if (clearWhileMade) {
+            offer.clear();
+        }
+        await made;
+        assert.equal(page.notice.textContent, notice);
+        assert.equal(page.zip.hidden ? null : page.zip.download, offered);
+        assert.deepEqual(removed, offered ? [] : ['download-all-1.zip']);
+        offer.clear();
+        assert.equal(page.zip.hidden, true);
+        assert.equal(page.zip.href, undefined);
+        assert.deepEqual(removed, ['download-all-1.zip']);
+    }
 });
