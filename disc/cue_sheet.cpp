@@ -1,5 +1,7 @@
 #include "cue_sheet.hpp"
 
+#include "reasons.hpp"
+
 #include <algorithm>
 #include <cctype>
 #include <string_view>
@@ -36,7 +38,7 @@ std::string_view next_word(std::string_view& line)
 
 std::string too_large()
 {
-    return "too large for a cue sheet (more than " + std::to_string(max_cue_sheet_bytes / 1024) + " KiB)";
+    return "too large for a cue sheet (more than " + count_text(max_cue_sheet_bytes / 1024) + " KiB)";
 }
 
 std::string lower(std::string_view word)
@@ -104,45 +106,41 @@ track_mode mode_of(const std::string& mode)
     return mode == "AUDIO" ? track_mode::audio : track_mode::other;
 }
 
-struct failure {
-    std::string why;
-};
-
-// One line into the sheet; a failure says why the sheet cannot be read.
-std::optional<failure> read_line(std::string_view line, std::size_t number, cue_sheet& sheet)
+// One line into the sheet; or why the sheet cannot be read.
+std::string read_line(std::string_view line, std::size_t number, cue_sheet& sheet)
 {
     const std::string at = " (line " + std::to_string(number) + ")";
     const std::string keyword = upper(next_word(line));
     if (keyword == "FILE") {
         const std::string_view name = next_word(line);
         if (name.empty()) {
-            return failure{"a FILE without a name" + at};
+            return "a FILE without a name" + at;
         }
         if (sheet.files.size() == max_files) {
-            return failure{"more than 99 files" + at};
+            return "more than " + count_text(max_files) + " files" + at;
         }
         sheet.files.push_back({file_name(name), upper(next_word(line))});
     } else if (keyword == "TRACK") {
         const std::optional<unsigned> track = small_number(next_word(line), 99);
         const std::string mode = upper(next_word(line));
         if (sheet.files.empty()) {
-            return failure{"a TRACK before any FILE" + at};
+            return "a TRACK before any FILE" + at;
         }
         if (!track || *track == 0 || mode.empty()) {
-            return failure{"a TRACK without its number and mode" + at};
+            return "a TRACK without its number and mode" + at;
         }
         if (sheet.tracks.size() == max_tracks) {
-            return failure{"more than 99 tracks" + at};
+            return "more than " + count_text(max_tracks) + " tracks" + at;
         }
         sheet.tracks.push_back({*track, sheet.files.size() - 1, mode_of(mode), mode, std::nullopt, std::nullopt});
     } else if (keyword == "INDEX") {
         const std::optional<unsigned> index = small_number(next_word(line), 99);
         const std::optional<std::uint64_t> frames = frames_of(next_word(line));
         if (sheet.tracks.empty()) {
-            return failure{"an INDEX outside a TRACK" + at};
+            return "an INDEX outside a TRACK" + at;
         }
         if (!index || !frames) {
-            return failure{"an INDEX without its number and mm:ss:ff time" + at};
+            return "an INDEX without its number and mm:ss:ff time" + at;
         }
         cue_track& track = sheet.tracks.back();
         if (track.file != sheet.files.size() - 1) {
@@ -157,7 +155,7 @@ std::optional<failure> read_line(std::string_view line, std::size_t number, cue_
             track.start = frames;
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
@@ -165,7 +163,7 @@ std::optional<failure> read_line(std::string_view line, std::size_t number, cue_
 cue_reading parse_cue(std::span<const std::uint8_t> text)
 {
     if (text.size() > max_cue_sheet_bytes) {
-        return {std::nullopt, too_large()};
+        return {{}, too_large()};
     }
     std::string_view rest{reinterpret_cast<const char*>(text.data()), text.size()};
     if (rest.starts_with("\xEF\xBB\xBF")) {
@@ -177,21 +175,23 @@ cue_reading parse_cue(std::span<const std::uint8_t> text)
         std::string_view line = rest.substr(0, end);
         rest.remove_prefix(std::min(end + 1, rest.size()));
         if (line.size() > max_line_bytes) {
-            return {std::nullopt, "a line of more than 1,024 bytes (line " + std::to_string(number) + ")"};
+            return {{},
+                    "a line of more than " + count_text(max_line_bytes) + " bytes (line " + std::to_string(number) +
+                        ")"};
         }
         if (line.ends_with('\r')) {
             line.remove_suffix(1);
         }
-        if (const std::optional<failure> failed = read_line(line, number, sheet)) {
-            return {std::nullopt, failed->why};
+        if (std::string why = read_line(line, number, sheet); !why.empty()) {
+            return {{}, std::move(why)};
         }
     }
     if (sheet.tracks.empty()) {
-        return {std::nullopt, "no TRACK"};
+        return {{}, "no TRACK"};
     }
     for (const cue_track& track : sheet.tracks) {
         if (!track.start) {
-            return {std::nullopt, "track " + std::to_string(track.number) + " has no INDEX 01"};
+            return {{}, "track " + std::to_string(track.number) + " has no INDEX 01"};
         }
     }
     return {std::move(sheet), {}};
@@ -200,7 +200,7 @@ cue_reading parse_cue(std::span<const std::uint8_t> text)
 cue_reading read_cue_sheet(byte_source& source, std::uint64_t size)
 {
     if (size > max_cue_sheet_bytes) {
-        return {std::nullopt, too_large()};
+        return {{}, too_large()};
     }
     std::vector<std::uint8_t> text;
     for (fetch_result next = source.fetch(); !next.bytes.empty() && text.size() <= max_cue_sheet_bytes;

@@ -34,8 +34,8 @@ struct cue_sheet {
 };
 
 struct cue_reading {
-    std::optional<cue_sheet> sheet;
-    std::string error; // why there is none
+    cue_sheet sheet;
+    std::string error; // why the sheet cannot be read; empty when it can
 };
 
 // A CD's sheet is a few KiB.

@@ -1,5 +1,7 @@
 #include "iso9660.hpp"
 
+#include "reasons.hpp"
+
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -98,37 +100,30 @@ public:
 
     file_listing run()
     {
-        const std::optional<directory> root = read_descriptors();
-        if (!root) {
-            return fail();
+        directory root{};
+        if (std::string why = read_descriptors(root); !why.empty()) {
+            return {{}, std::move(why)};
         }
-        std::vector<directory> waiting{*root};
-        visited_.insert(root->first);
+        std::vector<directory> waiting{root};
+        visited_.insert(root.first);
         while (!waiting.empty()) {
             const directory here = waiting.back();
             waiting.pop_back();
-            if (!read_directory(here, waiting)) {
-                return fail();
+            if (std::string why = read_directory(here, waiting); !why.empty()) {
+                return {{}, std::move(why)};
             }
         }
         return {std::move(found_), {}};
     }
 
 private:
-    file_listing fail() { return {{}, std::move(error_)}; }
-
-    bool failed(std::string why)
-    {
-        error_ = std::move(why);
-        return false;
-    }
-
     bool within_track(std::uint64_t first, std::uint64_t sectors) const
     {
         return first <= track_.sectors && sectors <= track_.sectors - first;
     }
 
-    std::optional<directory> read_descriptors()
+    // The root directory, found through the primary volume descriptor.
+    std::string read_descriptors(directory& root)
     {
         const std::uint64_t count =
             std::min(max_descriptors, track_.sectors > descriptors_start ? track_.sectors - descriptors_start : 0);
@@ -146,57 +141,58 @@ private:
             }
             const std::uint32_t block = std::uint32_t{sector[128]} | (std::uint32_t{sector[129]} << 8U);
             if (block != cooked_sector_bytes) {
-                failed("a logical block of " + std::to_string(block) + " bytes, where a CD's is 2048");
-                return std::nullopt;
+                return "a logical block of " + std::to_string(block) + " bytes, where a CD's is " +
+                       std::to_string(cooked_sector_bytes);
             }
-            const std::span<const std::uint8_t> root{sector.data() + 156, 34};
-            const directory top{le32(root, 2) + std::uint64_t{root[1]}, le32(root, 10), "", 0};
+            const std::span<const std::uint8_t> record{sector.data() + 156, 34};
+            const directory top{le32(record, 2) + std::uint64_t{record[1]}, le32(record, 10), "", 0};
             if (!within_track(top.first, sectors_for(top.size))) {
-                failed("the root directory lies past the image's end");
-                return std::nullopt;
+                return "the root directory lies past the image's end";
             }
-            return top;
+            root = top;
+            return {};
         }
-        failed("no ISO 9660 file system (no primary volume descriptor from sector 16)");
-        return std::nullopt;
+        return "no ISO 9660 file system (no primary volume descriptor from sector " + count_text(descriptors_start) +
+               ")";
     }
 
-    bool read_directory(const directory& here, std::vector<directory>& waiting)
+    std::string read_directory(const directory& here, std::vector<directory>& waiting)
     {
         const std::uint64_t sectors = sectors_for(here.size);
         directory_sectors_ += sectors;
         if (directory_sectors_ > max_directory_sectors) {
-            return failed("more than 65,536 sectors of directories");
+            return "more than " + count_text(max_directory_sectors) + " sectors of directories";
         }
         data_sectors reading{files_, track_, here.first, sectors};
         data_sector sector{};
         for (std::uint64_t i = 0; i < sectors; ++i) {
             if (!reading.next(sector)) {
-                return failed("a directory cannot be read");
+                return "a directory cannot be read";
             }
             for (std::size_t at = 0; at < sector.size() && sector[at] != 0;) {
                 const std::size_t length = sector[at];
                 if (length < 34 || at + length > sector.size() || 33 + std::size_t{sector[at + 32]} > length) {
-                    return failed("a directory record in " + (here.path.empty() ? std::string{"the root"} : here.path) +
-                                  " runs over its sector");
+                    return "a directory record in " + (here.path.empty() ? std::string{"the root"} : here.path) +
+                           " runs over its sector";
                 }
-                if (!read_record(std::span{sector}.subspan(at, length), here, waiting)) {
-                    return false;
+                if (std::string why = read_record(std::span{sector}.subspan(at, length), here, waiting); !why.empty()) {
+                    return why;
                 }
                 at += length;
             }
         }
-        return true;
+        return {};
     }
 
-    bool read_record(std::span<const std::uint8_t> record, const directory& here, std::vector<directory>& waiting)
+    std::string read_record(std::span<const std::uint8_t> record, const directory& here,
+                            std::vector<directory>& waiting)
     {
         const std::span<const std::uint8_t> stored = record.subspan(33, record[32]);
         if (stored.size() == 1 && stored[0] <= 1) {
-            return true; // the directory itself, and its parent
+            return {}; // the directory itself, and its parent
         }
         if (++entries_ > max_disc_entries) {
-            return failed("more than 65,536 files and directories");
+            return "more than " + count_text(max_disc_entries) + " files and directories";
         }
         const std::string name = component(stored);
         if (name.empty()) {
@@ -204,31 +200,30 @@ private:
             for (const std::uint8_t byte : stored) {
                 shown += byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '?';
             }
-            return failed("a name no file may have (\"" + shown + "\") in " +
-                          (here.path.empty() ? std::string{"the root"} : here.path));
+            return "a name no file may have (\"" + shown + "\") in " +
+                   (here.path.empty() ? std::string{"the root"} : here.path);
         }
         const std::uint8_t flags = record[25];
         if ((flags & 0x80U) != 0) {
-            return failed(here.path + name + " lies in several extents, which this reader does not join");
+            return here.path + name + " lies in several extents, which this reader does not join";
         }
         const std::uint64_t first = std::uint64_t{le32(record, 2)} + record[1];
         const std::uint64_t size = le32(record, 10);
         if (!within_track(first, sectors_for(size))) {
-            return failed(here.path + name + " lies past the image's end");
+            return here.path + name + " lies past the image's end";
         }
         if ((flags & 0x02U) != 0) {
             if (here.depth + 1 > max_disc_depth) {
-                return failed("directories nested more than 64 deep");
+                return "directories nested more than " + count_text(max_disc_depth) + " deep";
             }
             if (!visited_.insert(first).second) {
-                return failed(here.path + name +
-                              " is a directory listed twice: it lists itself or one of its ancestors");
+                return here.path + name + " is a directory listed twice: it lists itself or one of its ancestors";
             }
             waiting.push_back({first, size, here.path + name + "/", here.depth + 1});
         } else {
             found_.push_back({here.path + name, first, sectors_for(size), size});
         }
-        return true;
+        return {};
     }
 
     image_files& files_;
@@ -237,7 +232,6 @@ private:
     std::set<std::uint64_t> visited_;
     std::size_t entries_ = 0;
     std::uint64_t directory_sectors_ = 0;
-    std::string error_;
 };
 
 } // namespace

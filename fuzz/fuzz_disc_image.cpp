@@ -59,12 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::optional<memory_image> files;
     if (kind == 2) {
         const cue_reading sheet = parse_cue(cue_text);
-        require(sheet.sheet.has_value() != !sheet.error.empty());
-        if (!sheet.sheet) {
+        require(sheet.error.empty() == !sheet.sheet.tracks.empty());
+        if (!sheet.error.empty()) {
             return 0;
         }
-        files.emplace(std::vector<std::vector<std::uint8_t>>(sheet.sheet->files.size(), image), fetch_bytes);
-        listing = list_cue_image(*sheet.sheet, *files);
+        files.emplace(std::vector<std::vector<std::uint8_t>>(sheet.sheet.files.size(), image), fetch_bytes);
+        listing = list_cue_image(sheet.sheet, *files);
     } else {
         files.emplace(std::vector<std::vector<std::uint8_t>>{image}, fetch_bytes);
         listing = list_image(kind == 0 ? image_kind::iso : image_kind::raw_bin, *files);

@@ -106,7 +106,7 @@ struct image_case {
 TEST(disc_images, every_layout_lists_its_files_and_tracks_and_reads_them_exactly)
 {
     const auto cue = [](const std::string& written) {
-        return [written](memory_image& image) { return list_cue_image(*parse_cue(text(written)).sheet, image); };
+        return [written](memory_image& image) { return list_cue_image(parse_cue(text(written)).sheet, image); };
     };
     std::vector<bytes> audio;
     std::vector<std::uint64_t> audio_sizes;
@@ -173,10 +173,10 @@ TEST(disc_images, what_is_not_read_is_named_and_cd_audio_has_the_canonical_heade
         parse_cue(text("REM a disc\r\nFILE \"C:\\rips\\..\\x.bin\" BINARY\r\n  TRACK 01 MODE2/2336\r\n"
                        "    INDEX 01 00:00:00\r\nFILE \"b.wav\" WAVE\r\n  TRACK 02 AUDIO\r\n"
                        "    PREGAP 00:02:00\r\n    INDEX 01 00:00:00\r\n"));
-    ASSERT_TRUE(sheet.sheet) << sheet.error;
-    EXPECT_EQ(sheet.sheet->files[0].name, "x.bin");
+    ASSERT_EQ(sheet.error, "");
+    EXPECT_EQ(sheet.sheet.files[0].name, "x.bin");
     memory_image image{{bytes(raw_sector_bytes), bytes(16)}};
-    const disc_listing listing = list_cue_image(*sheet.sheet, image);
+    const disc_listing listing = list_cue_image(sheet.sheet, image);
     ASSERT_EQ(listing.entries.size(), 2U);
     EXPECT_EQ(listing.entries[0].reason, "a track of mode MODE2/2336, which is not read");
     EXPECT_EQ(listing.entries[1].reason, "a track in a WAVE file, which is not read");

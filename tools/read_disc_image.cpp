@@ -123,7 +123,7 @@ int main(int argc, char** argv)
         std::ifstream in{image, std::ios::binary};
         const std::vector<std::uint8_t> text{std::istreambuf_iterator<char>{in}, std::istreambuf_iterator<char>{}};
         cue_reading read = parse_cue(text);
-        if (!read.sheet) {
+        if (!read.error.empty()) {
             std::fprintf(stderr, "read_disc_image: %s\n", read.error.c_str());
             return 1;
         }
