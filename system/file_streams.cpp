@@ -38,15 +38,7 @@ public:
     fetch_result fetch() override
     {
         const input_read got = read_input(file_.get(), buffer_);
-        switch (got.status) {
-        case input_status::ok:
-            return {fetch_status::ok, std::span{buffer_}.first(got.count)};
-        case input_status::interrupted:
-            return {fetch_status::interrupted, {}};
-        case input_status::failed:
-            break;
-        }
-        return {fetch_status::failed, {}};
+        return {got.status, std::span{buffer_}.first(got.status == fetch_status::ok ? got.count : 0)};
     }
 
     io_status skip(std::uint64_t count) override

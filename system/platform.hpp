@@ -6,6 +6,7 @@
 // platform_windows.cpp); nothing else in the programs depends on the system.
 
 #include "interrupts.hpp"
+#include "streams.hpp"
 
 #include <cstdint>
 #include <cstdio>
@@ -42,11 +43,9 @@ enum class file_access { read, write };
 // binary writing. Null on failure.
 [[nodiscard]] std::FILE* open_file(const std::filesystem::path& path, file_access access);
 
-enum class input_status { ok, failed, interrupted };
-
 struct [[nodiscard]] input_read {
-    input_status status;
-    std::size_t count; // 0 at the end of the input
+    fetch_status status; // as a fetch of the run's input says it
+    std::size_t count;   // 0 at the end of the input
 };
 
 // Reads the input's next bytes: as many as are there, up to `into.size()`.

@@ -123,7 +123,7 @@ input_read read_input(std::FILE* file, std::span<std::uint8_t> into)
         ::pthread_sigmask(SIG_BLOCK, &watched, &previous);
         if (received_signal != 0) {
             ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-            return {input_status::interrupted, 0};
+            return {fetch_status::interrupted, 0};
         }
         const int ready = wait_until_readable(descriptor, previous);
         const int wait_error = errno;
@@ -132,14 +132,14 @@ input_read read_input(std::FILE* file, std::span<std::uint8_t> into)
             if (wait_error == EINTR) {
                 continue;
             }
-            return {input_status::failed, 0};
+            return {fetch_status::failed, 0};
         }
         const ssize_t got = ::read(descriptor, into.data(), into.size());
         if (got >= 0) {
-            return {input_status::ok, static_cast<std::size_t>(got)};
+            return {fetch_status::ok, static_cast<std::size_t>(got)};
         }
         if (errno != EINTR) {
-            return {input_status::failed, 0};
+            return {fetch_status::failed, 0};
         }
     }
 }

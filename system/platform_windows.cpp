@@ -177,13 +177,13 @@ BOOL WINAPI on_console_event(DWORD event)
 input_read read_input(std::FILE* file, std::span<std::uint8_t> into)
 {
     if (interrupted) {
-        return {input_status::interrupted, 0};
+        return {fetch_status::interrupted, 0};
     }
     const std::size_t got = std::fread(into.data(), 1, into.size(), file);
     if (got == 0 && std::ferror(file) != 0) {
-        return {interrupted ? input_status::interrupted : input_status::failed, 0};
+        return {interrupted ? fetch_status::interrupted : fetch_status::failed, 0};
     }
-    return {input_status::ok, got};
+    return {fetch_status::ok, got};
 }
 
 bool skip_input(std::FILE* file, std::int64_t count)
