@@ -30,11 +30,11 @@ std::uint64_t sectors_for(std::uint64_t bytes)
 class data_sectors {
 public:
     data_sectors(image_files& files, const sector_run& track, std::uint64_t first, std::uint64_t count)
-        : layout_{track.layout}, image_{files.open_range(track.file, track.start + first * sector_bytes(track.layout),
-                                                         count * sector_bytes(track.layout))}
+        : image_{files.open_range(track.file, track.start + first * sector_bytes(track.layout),
+                                  count * sector_bytes(track.layout))}
     {
         if (image_) {
-            stream_.emplace(*image_);
+            sectors_.emplace(*image_, track.layout);
         }
     }
     data_sectors(const data_sectors&) = delete;
@@ -48,24 +48,16 @@ public:
 
     [[nodiscard]] bool next(data_sector& data)
     {
-        if (!stream_) {
+        if (!sectors_ || sectors_->next() != read_status::complete) {
             return false;
         }
-        if (layout_ == sector_layout::cooked) {
-            return stream_->read(data) == read_status::complete;
-        }
-        if (stream_->read(raw_) != read_status::complete) {
-            return false;
-        }
-        std::copy_n(raw_.begin() + static_cast<std::ptrdiff_t>(raw_user_data(raw_).offset), data.size(), data.begin());
+        std::copy_n(sectors_->data().begin(), data.size(), data.begin());
         return true;
     }
 
 private:
-    sector_layout layout_;
     std::unique_ptr<byte_source> image_;
-    std::optional<input_stream> stream_;
-    std::array<std::uint8_t, raw_sector_bytes> raw_{};
+    std::optional<sector_stream> sectors_;
 };
 
 // A name as the disc stores it, made a path component: the version (";1")

@@ -24,6 +24,19 @@ user_data raw_user_data(std::span<const std::uint8_t, raw_sector_bytes> sector)
     return {24, cooked_sector_bytes, false};
 }
 
+read_status sector_stream::next()
+{
+    const std::span<std::uint8_t> sector = std::span{sector_}.first(sector_bytes(layout_));
+    if (const read_status read = stream_.read(sector); read != read_status::complete) {
+        data_ = {};
+        return read;
+    }
+    const user_data where = layout_ == sector_layout::raw ? raw_user_data(sector_) : user_data{0, sector.size(), false};
+    data_ = sector.subspan(where.offset, where.length);
+    form2_ = where.form2;
+    return read_status::complete;
+}
+
 std::uint64_t sector_file_bound(const sector_run& run, std::uint64_t size)
 {
     return run.layout == sector_layout::cooked ? size : run.sectors * form2_data_bytes;
@@ -35,7 +48,7 @@ namespace {
 class sector_file_source final : public byte_source {
 public:
     sector_file_source(std::unique_ptr<byte_source> image, const sector_run& run, std::uint64_t size)
-        : image_{std::move(image)}, stream_{*image_}, run_{run}, size_{size}
+        : image_{std::move(image)}, sectors_{*image_, run.layout}, run_{run}, size_{size}
     {
     }
 
@@ -75,20 +88,11 @@ private:
         const std::uint64_t end = std::min(run_.sectors, read_ + sectors_per_piece);
         for (; read_ < end; ++read_) {
             const std::size_t at = piece_.size();
-            if (run_.layout == sector_layout::cooked) {
-                piece_.resize(at + cooked_sector_bytes);
-                if (stream_.read(std::span{piece_}.subspan(at)) != read_status::complete) {
-                    return {fetch_status::failed, {}};
-                }
-            } else {
-                if (stream_.read(raw_) != read_status::complete) {
-                    return {fetch_status::failed, {}};
-                }
-                const user_data data = raw_user_data(raw_);
-                form2_seen_ = form2_seen_ || data.form2;
-                piece_.insert(piece_.end(), raw_.begin() + static_cast<std::ptrdiff_t>(data.offset),
-                              raw_.begin() + static_cast<std::ptrdiff_t>(data.offset + data.length));
+            if (sectors_.next() != read_status::complete) {
+                return {fetch_status::failed, {}};
             }
+            form2_seen_ = form2_seen_ || sectors_.form2();
+            piece_.insert(piece_.end(), sectors_.data().begin(), sectors_.data().end());
             if (read_ + 1 == run_.sectors && !form2_seen_) {
                 const std::uint64_t last = size_ - (run_.sectors - 1) * cooked_sector_bytes;
                 piece_.resize(at + static_cast<std::size_t>(std::min<std::uint64_t>(last, cooked_sector_bytes)));
@@ -98,13 +102,12 @@ private:
     }
 
     std::unique_ptr<byte_source> image_;
-    input_stream stream_;
+    sector_stream sectors_;
     sector_run run_;
     std::uint64_t size_;
     std::uint64_t read_ = 0;
     std::uint64_t skipping_ = 0;
     bool form2_seen_ = false;
-    std::array<std::uint8_t, raw_sector_bytes> raw_{};
     std::vector<std::uint8_t> piece_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "streams.hpp"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -36,6 +37,28 @@ struct user_data {
 // Where a raw sector's data lies: by its mode byte, and in Mode 2 by its
 // submode; a mode other than 2 is read as Mode 1.
 [[nodiscard]] user_data raw_user_data(std::span<const std::uint8_t, raw_sector_bytes> sector);
+
+// Sectors one after another out of a stream of them, stored in `layout`,
+// each giving its data: a cooked sector's 2048 bytes, or a raw sector's by
+// its mode and form.
+class sector_stream {
+public:
+    sector_stream(byte_source& sectors, sector_layout layout) : stream_{sectors}, layout_{layout} {}
+    sector_stream(const sector_stream&) = delete; // its data lies in its own buffer
+    sector_stream& operator=(const sector_stream&) = delete;
+
+    // The next sector; complete when a whole one was read.
+    [[nodiscard]] read_status next();
+    [[nodiscard]] std::span<const std::uint8_t> data() const { return data_; }
+    [[nodiscard]] bool form2() const { return form2_; }
+
+private:
+    input_stream stream_;
+    sector_layout layout_;
+    std::array<std::uint8_t, raw_sector_bytes> sector_{};
+    std::span<const std::uint8_t> data_;
+    bool form2_ = false;
+};
 
 // The files of a disc image: a .bin, an .iso, or the files a cue sheet names.
 // The reader opens any part of one as a byte source of its own, so that it
