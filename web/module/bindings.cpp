@@ -31,6 +31,7 @@ val list_disc_for_page(image_type type, val names)
     const disc_contents contents = list_disc(type, emscripten::vecFromJSArray<std::string>(names));
     val reply = val::object();
     reply.set("error", contents.error);
+    reply.set("image", contents.image);
     reply.set("entries", array_of(contents.entries));
     reply.set("used", array_of(contents.used));
     return reply;

@@ -59,9 +59,9 @@ input_location location_of(const disc_entry& entry)
 disc_contents contents_of(const disc_listing& listing, std::vector<int> used)
 {
     if (!listing.error.empty()) {
-        return {"The disc image cannot be read: " + listing.error + ".", {}, {}};
+        return {"The disc image cannot be read: " + listing.error + ".", true, {}, {}};
     }
-    disc_contents contents{{}, {}, std::move(used)};
+    disc_contents contents{{}, true, {}, std::move(used)};
     for (const disc_entry& entry : listing.entries) {
         if (entry.kind == entry_kind::unread) {
             contents.entries.push_back({entry.kind, entry.path, entry.reason, {}, 0});
@@ -82,12 +82,12 @@ disc_contents list_cue_disc(const std::vector<std::string>& names)
     range_source sheet_file{0, 0, size, read_pace::converting};
     const cue_reading cue = read_cue_sheet(sheet_file, size);
     if (!cue.error.empty()) {
-        return {"The cue sheet cannot be read: " + cue.error + ".", {}, {}};
+        return {"The cue sheet cannot be read: " + cue.error + ".", true, {}, {}};
     }
     const std::span<const std::string> candidates = std::span{names}.subspan(std::min<std::size_t>(1, names.size()));
     const cue_files_found found = find_cue_files(cue.sheet, candidates);
     if (!found.error.empty()) {
-        return {"The cue sheet names " + found.error + ", which was not chosen with it.", {}, {}};
+        return {"The cue sheet names " + found.error + ", which was not chosen with it.", true, {}, {}};
     }
     std::vector<int> used;
     for (const std::size_t candidate : found.files) {
@@ -132,6 +132,16 @@ disc_contents list_disc(image_type type, const std::vector<std::string>& names)
 {
     if (type == image_type::cue) {
         return list_cue_disc(names);
+    }
+    if (type == image_type::bin) {
+        range_source start{0, 0, job_file_size(0), read_pace::converting};
+        const fetch_result first = start.fetch();
+        if (first.status != fetch_status::ok) {
+            return {"The disc image cannot be read.", true, {}, {}};
+        }
+        if (!starts_with_sync(first.bytes)) {
+            return {{}, false, {}, {}};
+        }
     }
     host_image image{{0}, read_pace::converting};
     return contents_of(list_image(type == image_type::iso ? image_kind::iso : image_kind::raw_bin, image), {0});

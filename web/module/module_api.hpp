@@ -45,11 +45,13 @@ struct listed_entry {
 
 struct disc_contents {
     std::string error; // why the image cannot be listed; empty once it is
+    bool image;        // false for a .bin that is not raw sectors: a file like any other
     std::vector<listed_entry> entries;
     std::vector<int> used; // which of the job's files the image is made of, in the order locations count them
 };
 
-// Lists the disc image that the job's files make. `names` are the names of
+// Lists the disc image that the job's files make; a .bin is one where it
+// starts with a raw sector's sync pattern. `names` are the names of
 // the job's files: for a cue sheet, the sheet first, then every file that
 // may be one it names; for the others, the image alone.
 [[nodiscard]] disc_contents list_disc(image_type type, const std::vector<std::string>& names);

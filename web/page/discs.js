@@ -1,6 +1,6 @@
 // Disc images among the files added: a cue sheet with the .bin files it
-// names (chosen with it, or beside it in its folder), a .bin that starts with
-// a raw sector's sync pattern, or an .iso. Each is listed by a decoding
+// names (chosen with it, or beside it in its folder), a .bin of raw sectors
+// (the module looks), or an .iso. Each is listed by a decoding
 // worker; its files and CD audio tracks become rows of their own, under the
 // image's name without its extension, as if its folder had been dropped.
 import { fromDecoder } from '../shared/messages.js';
@@ -34,27 +34,11 @@ export function cueSheets(sources) {
     }));
 }
 
-async function startsWith(file, offset, expected) {
-    try {
-        const bytes = new Uint8Array(await file.slice(offset, offset + expected.length).arrayBuffer());
-        return expected.every((byte, i) => bytes[i] === byte);
-    } catch {
-        return false; // it will fail where it is converted
-    }
-}
-
-const sync = [0x00, ...Array(10).fill(0xff), 0x00];
-
-// Which kind of image a file is, by its name and its first bytes, or null.
-async function imageKind({ path, files: [file] }) {
-    switch (extension(path)) {
-    case 'iso':
-        return 'iso';
-    case 'bin':
-        return (await startsWith(file, 0, sync)) ? 'bin' : null;
-    default:
-        return null;
-    }
+// The kind of disc image a file may be, by its name, or null: a .bin is one
+// only where its listing finds raw sectors.
+function imageKind({ path }) {
+    const kind = extension(path);
+    return kind === 'iso' || kind === 'bin' ? kind : null;
 }
 
 // Sorts out the files added: what is a disc image, listed by `list(image,
@@ -75,16 +59,18 @@ export async function readImages(sources, list) {
     }
     const rows = [];
     for (const source of sources.filter((each) => !claimed.has(each))) {
-        const image = await imageKind(source);
+        const image = imageKind(source);
         if (image === null) {
             rows.push(source);
         } else {
-            listings.push({ path: source.path, ended: await list(image, source.files), files: source.files });
+            listings.push({ path: source.path, ended: await list(image, source.files), files: source.files, source });
         }
     }
     const failed = [];
-    for (const { path, ended, files } of listings) {
-        if (ended.type === fromDecoder.listed.type) {
+    for (const { path, ended, files, source } of listings) {
+        if (ended.type === fromDecoder.listed.type && !ended.image) {
+            rows.push(source);
+        } else if (ended.type === fromDecoder.listed.type) {
             for (const entry of imageSources(path, ended.entries, ended.used.map((i) => files[i]))) {
                 rows.push(entry);
             }

@@ -57,13 +57,14 @@ export const fromDecoder = {
     failed: kind('failed', (message) => ({ message })),
     // The end of a job whose file was sorted as holding no sound, and why.
     skipped: kind('skipped', (reason) => ({ reason })),
-    // The end of a listing: the image's entries, each with its `path`, and
+    // The end of a listing: whether the file is a disc image at all (a .bin
+    // may be any file), the image's entries, each with its `path`, and
     // either the `reason` it is not read or its `location` (kind 'dataFile'
     // or 'audioTrack', `file`, `start`, `sectors`, `layout` 'raw' or
     // 'cooked', `size`) and `span`, the bytes of the image it is read from;
     // which of the job's files, by index, the image is made of, in the order
     // the locations count them; and how many bytes were read.
-    listed: kind('listed', (entries, used, bytesRead) => ({ entries, used, bytesRead })),
+    listed: kind('listed', (image, entries, used, bytesRead) => ({ image, entries, used, bytesRead })),
 };
 
 // The page's own ends of a job, beside the worker's.

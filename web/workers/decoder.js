@@ -114,7 +114,7 @@ async function list(rippers, { image, files }) {
         if (listed.error !== '') {
             throw input.error !== null ? input.unreadable() : new Error(listed.error);
         }
-        self.postMessage(fromDecoder.listed(listed.entries, listed.used, input.bytesRead));
+        self.postMessage(fromDecoder.listed(listed.image, listed.entries, listed.used, input.bytesRead));
     } finally {
         input.release();
     }

@@ -65,7 +65,7 @@ export async function listDisc(rippers, host, image, fileNames) {
     const entries = listed.entries.map(({ kind, path, reason, location, span }) => (kind === rippers.EntryKind.unread
         ? { path, reason, location: null, span: 0 }
         : { path, reason: null, location: fromModule(rippers, location), span }));
-    return { error: listed.error, entries, used: listed.used };
+    return { error: listed.error, image: listed.image, entries, used: listed.used };
 }
 
 export async function sortInput(rippers, host, location) {
