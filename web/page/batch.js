@@ -5,7 +5,7 @@
 import { fromDecoder, pageEnds } from '../shared/messages.js';
 import { byPath } from '../shared/names.js';
 import { readImages } from './discs.js';
-import { afterEnd, conversionsAtOnce, createQueue } from './queue.js';
+import { afterEnd, conversionsAtOnce, createQueue, mergeSorted } from './queue.js';
 import { createRow } from './rows.js';
 import { createSummary } from './summary.js';
 import { buildZip } from './zip.js';
@@ -14,31 +14,24 @@ import { createZipOffer } from './zip_offer.js';
 // Rows go into the list in path order, each run of rows before the same
 // neighbour in one step.
 function insertInOrder(list, rows, added) {
-    const merged = [];
-    let at = 0;
     let run = null;
     let before = null;
     const place = () => {
         if (run !== null) {
-            (before === null ? list.append(run) : before.before(run));
+            (before === null ? list.append(run) : before.item.before(run));
         }
         run = null;
     };
-    for (const row of added) {
-        while (at < rows.length && byPath(rows[at], row) <= 0) {
-            merged.push(rows[at++]);
-        }
-        const next = at < rows.length ? rows[at].item : null;
+    const merged = mergeSorted(rows, added, byPath, (row, next) => {
         if (next !== before) {
             place();
             before = next;
         }
         run ??= document.createDocumentFragment();
         run.append(row.item);
-        merged.push(row);
-    }
+    });
     place();
-    return merged.concat(rows.slice(at));
+    return merged;
 }
 
 // `page` holds the batch's elements; `converter` is a promise of the

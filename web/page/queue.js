@@ -1,5 +1,22 @@
 import { pageEnds } from '../shared/messages.js';
 
+// `added` merged into `list`, both in the order of `compare`: each added item
+// after the items of the list that do not come after it. `placed(item,
+// next)` hears where each added item goes: before `next`, the list's item
+// that follows it (null: at the end).
+export function mergeSorted(list, added, compare, placed = () => {}) {
+    const merged = [];
+    let at = 0;
+    for (const item of added) {
+        while (at < list.length && compare(list[at], item) <= 0) {
+            merged.push(list[at++]);
+        }
+        placed(item, at < list.length ? list[at] : null);
+        merged.push(item);
+    }
+    return merged.concat(list.slice(at));
+}
+
 // The batch's waiting files, started in the order of `compare`, at most
 // `limit` at a time. `start(item)` converts one and returns a promise; its
 // place is freed once that settles, whatever it settles to, so that a job
@@ -42,17 +59,7 @@ export function createQueue(compare, start) {
     return {
         // New items, merged into the waiting ones in order.
         add(items) {
-            const added = [...items].sort(compare);
-            const merged = [];
-            let at = first;
-            for (const item of added) {
-                while (at < waiting.length && compare(waiting[at], item) <= 0) {
-                    merged.push(waiting[at++]);
-                }
-                merged.push(item);
-            }
-            merged.push(...waiting.slice(at));
-            waiting = merged;
+            waiting = mergeSorted(waiting.slice(first), [...items].sort(compare), compare);
             first = 0;
             pump();
         },
