@@ -72,7 +72,9 @@ export function blobTarget() {
 const smallFile = 1 << 20;
 
 // One file's target and whether the browser refused it anything; a refused
-// step is not tried again.
+// step is not tried again. A request that fails throws, and answerInOrder
+// answers it as not ok, as every failure in the page's threads becomes a
+// message only at the thread's edge.
 function createWriter() {
     let target = null;
     let refused = false;
@@ -95,15 +97,11 @@ function createWriter() {
         async [toWriter.open.type]({ folderName, fileName, maxBytes }) {
             target = null;
             refused = false;
-            try {
-                const inPlace = typeof navigator.storage?.getDirectory === 'function' &&
-                    typeof FileSystemSyncAccessHandle === 'function';
-                target = folderName !== null && inPlace && maxBytes >= smallFile
-                    ? await fileTarget(folderName, fileName) : blobTarget();
-                return answer(true);
-            } catch (error) {
-                return answer(false, { message: `${error.name}: ${error.message}` });
-            }
+            const inPlace = typeof navigator.storage?.getDirectory === 'function' &&
+                typeof FileSystemSyncAccessHandle === 'function';
+            target = folderName !== null && inPlace && maxBytes >= smallFile
+                ? await fileTarget(folderName, fileName) : blobTarget();
+            return answer(true);
         },
         [toWriter.write.type]: async ({ buffer, length, at }) =>
             answer(await attempt(() => target.write(new Uint8Array(buffer, 0, length), at)), { buffer }),
@@ -116,14 +114,9 @@ function createWriter() {
             const closing = target;
             target = null;
             if (closing === null) {
-                return answer(false, { message: 'no file is open' });
+                throw new Error('no file is open');
             }
-            try {
-                const file = await closing.close();
-                return answer(!refused, { file });
-            } catch (error) {
-                return answer(false, { message: `${error.name}: ${error.message}` });
-            }
+            return answer(!refused, { file: await closing.close() });
         },
         [toWriter.discard.type]() {
             try {
