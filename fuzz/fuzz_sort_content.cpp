@@ -65,10 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     memory_files files;
     files.inputs["in"].assign(input.file.begin(), input.file.end());
-    const content_sort whole = sort_content(files, "in", input.file.size());
+    const sorted_content whole = sort_content(files, "in", input.file.size());
     files.fetch_bytes = input.shape.fetch_bytes;
     files.fail_at = input.shape.fail_at;
-    const content_sort shaped = sort_content(files, "in", input.file.size());
+    const sorted_content shaped = sort_content(files, "in", input.file.size());
     require(whole.verdict == shaped.verdict || shaped.verdict == content_verdict::unreadable);
     require((shaped.verdict != content_verdict::unreadable) || input.shape.fail_at != memory_source::never);
     require((whole.verdict == content_verdict::skipped) == !whole.reason.empty());

@@ -117,7 +117,7 @@ block_tally sample_blocks(input_stream& input)
 
 } // namespace
 
-content_sort sort_content(file_system& files, const std::string& path, std::uint64_t size)
+sorted_content sort_content(file_system& files, const std::string& path, std::uint64_t size)
 {
     if (size == 0) {
         return {content_verdict::skipped, "an empty file"};

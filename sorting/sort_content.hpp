@@ -27,7 +27,7 @@
 //   ADPCM sound".
 enum class content_verdict { cinerip, blockrip, skipped, unreadable };
 
-struct content_sort {
+struct sorted_content {
     content_verdict verdict;
     std::string_view reason; // why it was skipped
 };
@@ -35,4 +35,4 @@ struct content_sort {
 // Sorts the file at `path`, of `size` bytes (or fewer: a bound where the
 // exact length is not known before reading), reading it at most twice from
 // its start through `files`.
-[[nodiscard]] content_sort sort_content(file_system& files, const std::string& path, std::uint64_t size);
+[[nodiscard]] sorted_content sort_content(file_system& files, const std::string& path, std::uint64_t size);

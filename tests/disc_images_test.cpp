@@ -321,7 +321,7 @@ TEST(sort_content, each_file_goes_to_its_program_or_is_skipped_with_the_reason)
             memory_files files;
             files.inputs["in"] = file;
             files.fetch_bytes = fetch_bytes;
-            const content_sort sorted = sort_content(files, "in", file.size());
+            const sorted_content sorted = sort_content(files, "in", file.size());
             EXPECT_EQ(sorted.verdict, verdict) << name;
             EXPECT_EQ(sorted.reason, reason) << name;
         }

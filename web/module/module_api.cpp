@@ -151,7 +151,7 @@ sorting_reply sort_input(const input_location& input)
 {
     outline_builder unused{0};
     host_input_files files{[&] { return open_located(input, read_pace::sorting); }, unused};
-    const content_sort sorted = sort_content(files, "input", input_bound(input));
+    const sorted_content sorted = sort_content(files, "input", input_bound(input));
     return {sorted.verdict, std::string{sorted.reason}};
 }
 

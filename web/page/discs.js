@@ -34,11 +34,11 @@ export function cueSheets(sources) {
     }));
 }
 
-// The kind of disc image a file may be, by its name, or null: a .bin is one
+// The type of disc image a file may be, by its name, or null: a .bin is one
 // only where its listing finds raw sectors.
-function imageKind({ path }) {
-    const kind = extension(path);
-    return kind === 'iso' || kind === 'bin' ? kind : null;
+function imageTypeOf({ path }) {
+    const type = extension(path);
+    return type === 'iso' || type === 'bin' ? type : null;
 }
 
 // Sorts out the files added: what is a disc image, listed by `list(image,
@@ -59,7 +59,7 @@ export async function readImages(sources, list) {
     }
     const rows = [];
     for (const source of sources.filter((each) => !claimed.has(each))) {
-        const image = imageKind(source);
+        const image = imageTypeOf(source);
         if (image === null) {
             rows.push(source);
         } else {

@@ -5,7 +5,7 @@
 // passes them on as they are: in Firefox a channel straight between the two
 // workers made a conversion take more than twice as long.
 
-function kind(type, fields) {
+function messageType(type, fields) {
     const make = (...values) => ({ type, ...fields(...values) });
     make.type = type;
     return make;
@@ -13,13 +13,13 @@ function kind(type, fields) {
 
 // A worker to the page, once, when it can take jobs: the writer as soon as
 // it runs, the decoding worker once it has its module.
-export const workerReady = kind('ready', () => ({}));
+export const workerReady = messageType('ready', () => ({}));
 
 // The page to a decoding worker.
 export const toDecoder = {
     // First, and once: the compiled module, which the worker instantiates
     // once and keeps for every job after.
-    start: kind('start', (module) => ({ module })),
+    start: messageType('start', (module) => ({ module })),
     // One file to convert. `files` are the Files it is read from (one, or a
     // disc image's); `location` says where in them it lies (null: the whole
     // of the first; else as a listing gives it); `name` is what the program is given, and
@@ -27,36 +27,36 @@ export const toDecoder = {
     // 'blockrip' or 'auto' (sorted by content); `storage` the page's folder in
     // the origin-private file system, or null; `outputName` the WAV file's
     // name there.
-    convert: kind('convert', ({ files, location, name, size, program, rateSwitch, storage, outputName }) =>
+    convert: messageType('convert', ({ files, location, name, size, program, rateSwitch, storage, outputName }) =>
         ({ files, location, name, size, program, rateSwitch, storage, outputName })),
     // A disc image to list: `image` is 'iso', 'bin' (raw sectors) or 'cue';
     // `files` its File, or for a cue sheet its File and then every file that
     // may be one it names.
-    list: kind('list', (image, files) => ({ image, files })),
+    list: messageType('list', (image, files) => ({ image, files })),
     // The writer's answer to the worker's last request.
-    stored: kind('stored', (answer) => ({ answer })),
+    stored: messageType('stored', (answer) => ({ answer })),
 };
 
 // A decoding worker to the page, while a job runs.
 export const fromDecoder = {
     // Which program converts the file, at what rate, and whether it was
     // sorted to it rather than chosen.
-    program: kind('program', (program, rate, sorted) => ({ program, rate, sorted })),
+    program: messageType('program', (program, rate, sorted) => ({ program, rate, sorted })),
     // The program's messages, as much of them as a row keeps (see log.js).
-    print: kind('print', (text) => ({ text })),
+    print: messageType('print', (text) => ({ text })),
     // How much of the input has been read.
-    progress: kind('progress', (done, total) => ({ done, total })),
+    progress: messageType('progress', (done, total) => ({ done, total })),
     // A request for the writer, to pass on.
-    store: kind('store', (request) => ({ request })),
+    store: messageType('store', (request) => ({ request })),
     // The end of a run: the program's exit status, the WAV file where one was
     // kept (a File or Blob), the sound's length in frames at `rate`, its
     // outline for the picture, and the module's memory in bytes.
-    done: kind('done', ({ status, wav, rate, frames, waveform, memory }) =>
+    done: messageType('done', ({ status, wav, rate, frames, waveform, memory }) =>
         ({ status, wav, rate, frames, waveform, memory })),
     // The end of a job that something in the browser stopped, outside the run.
-    failed: kind('failed', (message) => ({ message })),
+    failed: messageType('failed', (message) => ({ message })),
     // The end of a job whose file was sorted as holding no sound, and why.
-    skipped: kind('skipped', (reason) => ({ reason })),
+    skipped: messageType('skipped', (reason) => ({ reason })),
     // The end of a listing: whether the file is a disc image at all (a .bin
     // may be any file), the image's entries, each with its `path`, and
     // either the `reason` it is not read or its `location` (kind 'dataFile'
@@ -64,15 +64,15 @@ export const fromDecoder = {
     // 'cooked', `size`) and `span`, the bytes of the image it is read from;
     // which of the job's files, by index, the image is made of, in the order
     // the locations count them; and how many bytes were read.
-    listed: kind('listed', (image, entries, used, bytesRead) => ({ image, entries, used, bytesRead })),
+    listed: messageType('listed', (image, entries, used, bytesRead) => ({ image, entries, used, bytesRead })),
 };
 
 // The page's own ends of a job, beside the worker's.
 export const pageEnds = {
-    cancelled: kind('cancelled', () => ({})),
+    cancelled: messageType('cancelled', () => ({})),
     // No worker could be started for it; with other conversions running the
     // page tries it again later, with fewer at once.
-    unstarted: kind('unstarted', (message) => ({ message })),
+    unstarted: messageType('unstarted', (message) => ({ message })),
 };
 
 // A decoding worker to its writer, one request at a time; each is answered
@@ -81,16 +81,16 @@ export const toWriter = {
     // Starts a WAV file of at most `maxBytes` bytes: in place in the
     // origin-private file system, in the folder `folderName`, or in Blobs
     // where that is null or the file is small.
-    open: kind('open', (folderName, fileName, maxBytes) => ({ folderName, fileName, maxBytes })),
+    open: messageType('open', (folderName, fileName, maxBytes) => ({ folderName, fileName, maxBytes })),
     // `length` bytes of `buffer`, which goes to the writer and comes back with
     // the answer, to be written at `at`, the length written so far.
-    write: kind('write', (buffer, length, at) => ({ buffer, length, at })),
+    write: messageType('write', (buffer, length, at) => ({ buffer, length, at })),
     // Ends the file, after overwriting written bytes with `patches` (each an
     // `offset` and `bytes`: the WAV header's sizes); the answer holds it as
     // `file`.
-    close: kind('close', (patches) => ({ patches })),
+    close: messageType('close', (patches) => ({ patches })),
     // Ends the file and lets go of it.
-    discard: kind('discard', () => ({})),
+    discard: messageType('discard', () => ({})),
 };
 
 // The writer's answer: whether the request was carried out, what it gives
