@@ -265,6 +265,36 @@ TEST(disc_images, hostile_images_fail_quickly_with_their_reason)
     }
 }
 
+// A sheet read from a file (in pieces, and never past its limit), and its
+// FILE names matched to the files chosen with it.
+TEST(disc_images, a_cue_sheet_is_read_once_and_finds_its_files_without_regard_to_case)
+{
+    const std::string two_files = "FILE \"Game (Track 1).bin\" BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n"
+                                  "FILE \"c:\\rips\\GAME (TRACK 2).BIN\" BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n";
+    struct match_case {
+        std::vector<std::string> candidates;
+        std::vector<std::size_t> found;
+        std::string error;
+    };
+    for (const match_case& c : {
+             match_case{{"game (track 2).bin", "notes.txt", "GAME (TRACK 1).BIN"}, {2, 0}, ""},
+             match_case{{"Game (Track 1).bin", "Game (Track 2).bin"}, {0, 1}, ""},
+             match_case{{"Game (Track 1).bin"}, {}, "GAME (TRACK 2).BIN"},
+             match_case{{}, {}, "Game (Track 1).bin"},
+         }) {
+        const bytes sheet = text(two_files);
+        memory_source source{sheet, 7};
+        const cue_reading read = read_cue_sheet(source, sheet.size());
+        ASSERT_EQ(read.error, "");
+        const cue_files_found found = find_cue_files(read.sheet, c.candidates);
+        EXPECT_EQ(found.files, c.found);
+        EXPECT_EQ(found.error, c.error);
+    }
+    const bytes huge(max_cue_sheet_bytes + 1, 'A');
+    memory_source source{huge, 1000};
+    EXPECT_EQ(read_cue_sheet(source, huge.size()).error, "too large for a cue sheet (more than 64 KiB)");
+}
+
 TEST(sort_content, each_file_goes_to_its_program_or_is_skipped_with_the_reason)
 {
     const bytes blocks = raw_block_stream(random_blocks(2000, 9));
