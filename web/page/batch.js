@@ -34,6 +34,34 @@ function insertInOrder(list, rows, added) {
     return merged;
 }
 
+// Converts a row's file with `converter` (a promise of it), reporting each
+// message of the job as it comes; resolves to the job's last message. A
+// cancel may come while the converter is still loading.
+async function convert(converter, row, storage, report) {
+    let cancelled = false;
+    row.cancelConversion = () => {
+        cancelled = true;
+    };
+    let ready;
+    try {
+        ready = await converter;
+    } catch (error) {
+        return fromDecoder.failed(`The converter cannot be loaded: ${error.message}`);
+    }
+    if (cancelled) {
+        return pageEnds.cancelled();
+    }
+    const conversion = ready.start({
+        ...row.source,
+        program: row.settings.program,
+        rateSwitch: row.settings.rateSwitch,
+        storage: storage?.name ?? null,
+        outputName: row.outputName,
+    }, report);
+    row.cancelConversion = conversion.cancel;
+    return conversion.ended;
+}
+
 // `page` holds the batch's elements; `converter` is a promise of the
 // converter; `storage` is the page's file storage, or null.
 export function createBatch(page, converter, storage) {
@@ -74,37 +102,6 @@ export function createBatch(page, converter, storage) {
         summary.ended(row.status, row.wav !== null);
     }
 
-    async function convert(row) {
-        // A cancel may come while the converter is still loading.
-        let cancelled = false;
-        row.cancelConversion = () => {
-            cancelled = true;
-        };
-        let ready;
-        try {
-            ready = await converter;
-        } catch (error) {
-            return fromDecoder.failed(`The converter cannot be loaded: ${error.message}`);
-        }
-        if (cancelled) {
-            return pageEnds.cancelled();
-        }
-        const conversion = ready.start({
-            ...row.source,
-            program: row.settings.program,
-            rateSwitch: row.settings.rateSwitch,
-            storage: storage?.name ?? null,
-            outputName: row.outputName,
-        }, (message) => {
-            update(row, () => row.report(message));
-            if (message.type === fromDecoder.progress.type) {
-                showSummary();
-            }
-        });
-        row.cancelConversion = conversion.cancel;
-        return conversion.ended;
-    }
-
     // One row from waiting to its end. Whatever happens while it ends, it
     // leaves the running set, and the queue starts the next.
     async function convertRow(row) {
@@ -113,7 +110,12 @@ export function createBatch(page, converter, storage) {
         row.converting();
         showSummary();
         try {
-            const end = await convert(row);
+            const end = await convert(converter, row, storage, (message) => {
+                update(row, () => row.report(message));
+                if (message.type === fromDecoder.progress.type) {
+                    showSummary();
+                }
+            });
             if (!end.wav) {
                 storage?.remove(row.outputName); // what a cancel or a failure left
             }
