@@ -99,6 +99,43 @@ io_status write_wav_header(wav_output& out, sample_rate rate)
     return io_status::ok;
 }
 
+io_status write_canonical_header(wav_output& out, pcm_format format)
+{
+    if (out.sink.write(make_canonical_wav_header(format, 0)) != io_status::ok) {
+        return io_status::failed;
+    }
+    out.length = canonical_header_bytes;
+    out.header_bytes = canonical_header_bytes;
+    out.frame_bytes = static_cast<std::uint16_t>(format.channels * bytes_per_sample);
+    return io_status::ok;
+}
+
+append_status append_pcm_samples(wav_output& out, std::span<const std::int16_t> samples)
+{
+    const std::uint64_t limit =
+        out.header_bytes +
+        (out.header_bytes == canonical_header_bytes ? canonical_data_limit : wav_length_limit - wav_header_bytes);
+    if (out.length + 2 * samples.size() > limit) {
+        return append_status::size_limit_reached;
+    }
+    while (!samples.empty()) {
+        if (out.pending_used == out.pending.size() && write_pending_samples(out) != io_status::ok) {
+            return append_status::write_failed;
+        }
+        const std::size_t take = std::min(samples.size(), (out.pending.size() - out.pending_used) / 2);
+        std::uint8_t* bytes = out.pending.data() + out.pending_used;
+        for (const std::int16_t sample : samples.first(take)) {
+            const auto bits = static_cast<std::uint16_t>(sample);
+            *bytes++ = static_cast<std::uint8_t>(bits);
+            *bytes++ = static_cast<std::uint8_t>(bits >> 8U);
+        }
+        out.pending_used += 2 * take;
+        out.length += 2 * take;
+        samples = samples.subspan(take);
+    }
+    return append_status::ok;
+}
+
 io_status write_pending_samples(wav_output& out)
 {
     const io_status status = out.sink.write(std::span{out.pending}.first(out.pending_used));
@@ -113,10 +150,14 @@ io_status finish_wav(wav_output& out)
         file_length != out.length) {
         return io_status::failed;
     }
-    const std::uint64_t data_size = file_length - wav_header_bytes;
+    const std::uint64_t data_size = file_length - out.header_bytes;
+    const bool programs_header = out.header_bytes == wav_header_bytes;
     if (patch_u32(out.sink, riff_size_offset, file_length - 8) != io_status::ok ||
-        patch_u32(out.sink, data_size_offset, data_size) != io_status::ok ||
-        patch_u32(out.sink, sample_count_offset, data_size / bytes_per_sample) != io_status::ok) {
+        patch_u32(out.sink, programs_header ? data_size_offset : canonical_data_size_offset, data_size) !=
+            io_status::ok) {
+        return io_status::failed;
+    }
+    if (programs_header && patch_u32(out.sink, sample_count_offset, data_size / out.frame_bytes) != io_status::ok) {
         return io_status::failed;
     }
     return io_status::ok;

@@ -41,6 +41,7 @@ struct pcm_format {
 // The canonical header: a 16-byte format chunk, then "data". The RIFF size
 // (the data and 36 bytes) is a 32-bit field.
 inline constexpr std::size_t canonical_header_bytes = 44;
+inline constexpr std::size_t canonical_data_size_offset = 40;
 inline constexpr std::uint64_t canonical_data_limit = 0xFFFFFFFFU - 36;
 
 using canonical_wav_header = std::array<std::uint8_t, canonical_header_bytes>;
@@ -59,6 +60,8 @@ inline constexpr std::size_t default_pending_blocks = 16384;
 
 // The WAV file being written. Samples collect in one fixed buffer that is
 // written in large pieces; `length` counts every byte handed to the sink.
+// `header_bytes` says which header the file has: the programs' 58 bytes or
+// the canonical 44.
 struct wav_output {
     explicit wav_output(byte_sink& destination, std::size_t pending_blocks = default_pending_blocks);
 
@@ -66,9 +69,20 @@ struct wav_output {
     std::vector<std::uint8_t> pending;
     std::size_t pending_used = 0;
     std::uint64_t length = 0;
+    std::size_t header_bytes = wav_header_bytes;
+    std::uint16_t frame_bytes = 2;
 };
 
+// The programs' header, mono at `rate`.
 [[nodiscard]] io_status write_wav_header(wav_output& out, sample_rate rate);
+
+// The canonical header, of any channel count and rate, its sizes patched by
+// finish_wav.
+[[nodiscard]] io_status write_canonical_header(wav_output& out, pcm_format format);
+
+// Samples of any count, interleaved as the format's channels are, into the
+// WAV data.
+[[nodiscard]] append_status append_pcm_samples(wav_output& out, std::span<const std::int16_t> samples);
 
 [[nodiscard]] io_status write_pending_samples(wav_output& out);
 
@@ -91,7 +105,7 @@ inline append_status append_samples(wav_output& out, const pcm_block& block)
     return append_status::ok;
 }
 
-// Writes what is pending and patches the three sizes from the file length the
-// sink reports. Fails if a write fails or if that length is not the length
-// written.
+// Writes what is pending and patches the sizes (three in the programs'
+// header, two in the canonical one) from the file length the sink reports.
+// Fails if a write fails or if that length is not the length written.
 [[nodiscard]] io_status finish_wav(wav_output& out);

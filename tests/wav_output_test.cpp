@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,35 @@ TEST_F(wav_output_test, finish_patches_sizes_from_the_length)
         EXPECT_EQ(le32(sink.bytes, 46), 28 * blocks);
         EXPECT_EQ(le32(sink.bytes, 54), 56 * blocks);
         EXPECT_EQ(le32(sink.bytes, 24), 22050U); // untouched by the patch
+    }
+}
+
+// Any count of samples, the pending buffer filled and written over and
+// over, under a canonical header whose two sizes finish_wav patches.
+TEST_F(wav_output_test, canonical_files_take_samples_of_any_count_and_patch_two_sizes)
+{
+    for (const auto& [format, count] :
+         {std::pair{pcm_format{1, 37800}, std::size_t{0}}, std::pair{pcm_format{2, 18900}, std::size_t{4032}},
+          std::pair{pcm_format{2, 37800}, std::size_t{3 * 16384 * 28 + 6}}}) {
+        memory_sink sink;
+        wav_output out{sink, 16};
+        ASSERT_EQ(write_canonical_header(out, format), io_status::ok);
+        std::vector<std::int16_t> samples(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            samples[i] = static_cast<std::int16_t>(i * 7919);
+        }
+        for (std::size_t from = 0; from < count; from += 1000) {
+            ASSERT_EQ(
+                append_pcm_samples(out, std::span{samples}.subspan(from, std::min<std::size_t>(1000, count - from))),
+                append_status::ok);
+        }
+        ASSERT_EQ(finish_wav(out), io_status::ok);
+        ASSERT_EQ(sink.bytes.size(), 44 + 2 * count);
+        const canonical_wav_header header = make_canonical_wav_header(format, static_cast<std::uint32_t>(2 * count));
+        EXPECT_TRUE(std::equal(header.begin(), header.end(), sink.bytes.begin()));
+        for (std::size_t i = 0; i < count; i += 4099) {
+            EXPECT_EQ(static_cast<std::int16_t>(sink.bytes[44 + 2 * i] | sink.bytes[45 + 2 * i] << 8U), samples[i]);
+        }
     }
 }
 
