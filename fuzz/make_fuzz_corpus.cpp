@@ -5,11 +5,14 @@
 #include "disc_images.hpp"
 #include "file_writer.hpp"
 #include "sample_files.hpp"
+#include "xa_encoder.hpp"
+#include "xa_sectors.hpp"
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -153,10 +156,47 @@ int main(int argc, char** argv)
         {"bin_alone", concat({1, 200}, from_sector_16(raw_sectors(track), 2352))},
         {"cue", concat(concat({2, 0}, concat(cue_text, {0})), from_sector_16(raw_sectors(track), 2352))},
     };
+    // Four XA sectors: two channels, the first ending its file, a video
+    // sector between; as raw sectors, behind a CDXA header, and in 2336
+    // bytes a sector.
+    const bytes xa_raw = [] {
+        std::vector<std::int16_t> tone(2 * 4032);
+        for (std::size_t i = 0; i < tone.size(); ++i) {
+            tone[i] = static_cast<std::int16_t>((i * 37) % 20000);
+        }
+        const std::vector<xa_sound> sound = encode_xa(tone, {false, false});
+        const std::uint8_t coding = xa_coding_byte({false, false}, false);
+        bytes sectors;
+        for (const auto& [lba, subheader, which] :
+             {std::tuple{0U, xa_subheader{1, 0, xa_audio_submode, coding}, 0U},
+              std::tuple{1U, xa_subheader{1, 1, xa_audio_submode, coding}, 1U},
+              std::tuple{2U, xa_subheader{1, 0, 0x08, 0}, 1U},
+              std::tuple{3U, xa_subheader{1, 0, xa_audio_submode | xa_end_of_file, coding}, 1U}}) {
+            const auto sector = xa_raw_sector(lba, subheader, sound[which]);
+            sectors.insert(sectors.end(), sector.begin(), sector.end());
+        }
+        return sectors;
+    }();
+    const bytes xa_2336 = [&xa_raw] {
+        bytes headless;
+        for (std::size_t at = 0; at < xa_raw.size(); at += 2352) {
+            headless.insert(headless.end(), xa_raw.begin() + static_cast<std::ptrdiff_t>(at + 16),
+                            xa_raw.begin() + static_cast<std::ptrdiff_t>(at + 2352));
+        }
+        return headless;
+    }();
+    bytes cdxa{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'C', 'D', 'X', 'A'};
+    cdxa.resize(cdxa_header_bytes);
+    const std::vector<std::pair<std::string, bytes>> xa_seeds{
+        {"raw", concat({0, 0}, xa_raw)},
+        {"cdxa", concat({1, 100}, concat(cdxa, xa_raw))},
+        {"sectors_2336", concat({2, 0}, xa_2336)},
+        {"recognised", concat({3, 0}, xa_raw)},
+    };
     for (const auto& [target, seeds] :
          {std::pair{"fuzz_scan_chunks", &scan_seeds}, std::pair{"fuzz_read_block_stream", &stream_seeds},
           std::pair{"fuzz_run_conversion", &run_seeds}, std::pair{"fuzz_sort_content", &sort_seeds},
-          std::pair{"fuzz_disc_image", &disc_seeds}}) {
+          std::pair{"fuzz_disc_image", &disc_seeds}, std::pair{"fuzz_xa_clips", &xa_seeds}}) {
         std::filesystem::create_directories(corpus / target);
         for (const auto& [name, data] : *seeds) {
             if (!write_file((corpus / target / (name + ".bin")).string(), data)) {
