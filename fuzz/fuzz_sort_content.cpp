@@ -2,9 +2,10 @@
 // verdict whatever the pieces the file is read in (or says it could not
 // read it), and agrees with the rule read independently, by position in
 // memory, for a file small enough to be judged whole.
-#include "cinerip.hpp"
 #include "fuzz_checks.hpp"
 #include "sort_content.hpp"
+
+#include "cinerip.hpp"
 
 #include <algorithm>
 

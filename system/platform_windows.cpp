@@ -1,13 +1,17 @@
 #include "platform.hpp"
+
 #include "wide_text.hpp"
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+// shellapi.h needs what windows.h defines.
+#include <shellapi.h>
 
 #include <array>
 #include <atomic>
-#include <fcntl.h>
-#include <io.h>
 #include <memory>
-#include <shellapi.h>
-#include <windows.h>
 
 namespace {
 

@@ -1,9 +1,11 @@
 // Byte-range locks, on Windows.
 #include "range_lock.hpp"
+
 #include "test_files.hpp"
 
-#include <memory>
 #include <windows.h>
+
+#include <memory>
 
 namespace {
 

@@ -1,12 +1,14 @@
 // Runs the programs under test as child processes, on Windows.
 #include "programs.hpp"
+
 #include "wide_text.hpp"
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <array>
 #include <memory>
-#include <windows.h>
 
 namespace {
 
