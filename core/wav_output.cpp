@@ -143,14 +143,31 @@ io_status write_pending_samples(wav_output& out)
     return status;
 }
 
-io_status finish_wav(wav_output& out)
+sample_chunk make_sample_chunk(std::uint32_t rate, sample_loop loop)
+{
+    constexpr std::uint32_t unity_note = 60;
+    sample_chunk chunk{};
+    put_tag(chunk, 0, "smpl");                                                            // sampler chunk
+    put_u32(chunk, 4, sample_chunk_bytes - 8);                                            // its size: 36 and a loop
+    put_u32(chunk, 16, static_cast<std::uint32_t>((1'000'000'000ULL + rate / 2) / rate)); // sample period, ns
+    put_u32(chunk, 20, unity_note);                                                       // plays at its own rate
+    put_u32(chunk, 36, 1);                                                                // loops: one
+    put_u32(chunk, 44 + 4, 0);                                                            // the loop: forward
+    put_u32(chunk, 44 + 8, loop.start);                                                   // its first frame
+    put_u32(chunk, 44 + 12, loop.end);                                                    // its last, played
+    put_u32(chunk, 44 + 20, 0);                                                           // endless
+    return chunk;
+}
+
+io_status finish_wav(wav_output& out, std::span<const std::uint8_t> trailing_chunk)
 {
     std::uint64_t file_length = 0;
-    if (write_pending_samples(out) != io_status::ok || out.sink.query_position(file_length) != io_status::ok ||
-        file_length != out.length) {
+    const std::uint64_t data_size = out.length - out.header_bytes;
+    if (write_pending_samples(out) != io_status::ok ||
+        (!trailing_chunk.empty() && out.sink.write(trailing_chunk) != io_status::ok) ||
+        out.sink.query_position(file_length) != io_status::ok || file_length != out.length + trailing_chunk.size()) {
         return io_status::failed;
     }
-    const std::uint64_t data_size = file_length - out.header_bytes;
     const bool programs_header = out.header_bytes == wav_header_bytes;
     if (patch_u32(out.sink, riff_size_offset, file_length - 8) != io_status::ok ||
         patch_u32(out.sink, programs_header ? data_size_offset : canonical_data_size_offset, data_size) !=

@@ -105,7 +105,22 @@ inline append_status append_samples(wav_output& out, const pcm_block& block)
     return append_status::ok;
 }
 
-// Writes what is pending and patches the sizes (three in the programs'
+// One forward loop of a sample, endless, in sample frames from the first
+// frame of the data; the end frame is played.
+struct sample_loop {
+    std::uint32_t start;
+    std::uint32_t end;
+};
+
+inline constexpr std::size_t sample_chunk_bytes = 68;
+using sample_chunk = std::array<std::uint8_t, sample_chunk_bytes>;
+
+// A "smpl" chunk that gives players and samplers the loop: the sample
+// period for `rate`, MIDI unity note 60, and one loop record.
+[[nodiscard]] sample_chunk make_sample_chunk(std::uint32_t rate, sample_loop loop);
+
+// Writes what is pending, then `trailing_chunk` (a chunk after the data,
+// such as the loop's), and patches the sizes (three in the programs'
 // header, two in the canonical one) from the file length the sink reports.
 // Fails if a write fails or if that length is not the length written.
-[[nodiscard]] io_status finish_wav(wav_output& out);
+[[nodiscard]] io_status finish_wav(wav_output& out, std::span<const std::uint8_t> trailing_chunk = {});
