@@ -2,6 +2,7 @@
 // shapes worth starting from. Each seed starts with the two bytes that shape
 // the source (fetch size, failure point); see fuzz_checks.hpp.
 #include "adpcm_encoder.hpp"
+#include "bank_files.hpp"
 #include "disc_images.hpp"
 #include "file_writer.hpp"
 #include "sample_files.hpp"
@@ -193,10 +194,29 @@ int main(int argc, char** argv)
         {"sectors_2336", concat({2, 0}, xa_2336)},
         {"recognised", concat({3, 0}, xa_raw)},
     };
+    // A VAG file whose sample loops and is padded after its end, and one
+    // whose size runs past the file; a bank of two programs and 3 samples.
+    const auto vag_with = [&blocks](std::uint32_t data_bytes, std::size_t count) {
+        std::vector<adpcm_block> sample(blocks.begin(), blocks.begin() + static_cast<std::ptrdiff_t>(count));
+        for (std::size_t i = 0; i < sample.size(); ++i) {
+            sample[i].bytes[1] = i == 1 ? 0x04 : i == count - 2 ? 0x03 : 0;
+        }
+        return concat(make_vag_header(0x20, data_bytes, 44100, "SEED"), raw_block_stream(sample));
+    };
+    const std::vector<std::pair<std::string, bytes>> vag_seeds{
+        {"loop_and_padding", concat({16}, vag_with(8 * 16, 8))},
+        {"size_past_the_file", concat({0}, vag_with(4000, 5))},
+    };
+    const std::vector<std::pair<std::string, bytes>> bank_seeds{
+        {"two_programs",
+         concat({0, 0, 0, 0}, make_bank_header(2, 1, {{0, 0, 60, 0, 1}, {1, 1, 48, 32, 2}}, {0, 0, 0, 0}, 0))},
+        {"with_a_body", concat({0x60, 0, 0, 0}, make_bank_header(1, 1, {{0, 0, 60, 0, 1}}, {0, 64, 32}, 96))},
+    };
     for (const auto& [target, seeds] :
          {std::pair{"fuzz_scan_chunks", &scan_seeds}, std::pair{"fuzz_read_block_stream", &stream_seeds},
           std::pair{"fuzz_run_conversion", &run_seeds}, std::pair{"fuzz_sort_content", &sort_seeds},
-          std::pair{"fuzz_disc_image", &disc_seeds}, std::pair{"fuzz_xa_clips", &xa_seeds}}) {
+          std::pair{"fuzz_disc_image", &disc_seeds}, std::pair{"fuzz_xa_clips", &xa_seeds},
+          std::pair{"fuzz_vag_file", &vag_seeds}, std::pair{"fuzz_sound_bank", &bank_seeds}}) {
         std::filesystem::create_directories(corpus / target);
         for (const auto& [name, data] : *seeds) {
             if (!write_file((corpus / target / (name + ".bin")).string(), data)) {

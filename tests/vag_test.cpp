@@ -1,3 +1,4 @@
+#include "bank_files.hpp"
 #include "sample_files.hpp"
 #include "support/memory_streams.hpp"
 #include "support/reference_decoding.hpp"
@@ -14,22 +15,9 @@ namespace {
 
 using bytes = std::vector<std::uint8_t>;
 
-bytes vag_file(std::uint32_t version, std::uint32_t data_bytes, std::uint32_t rate, const std::string& name)
-{
-    bytes header(vag_header_bytes, 0);
-    std::copy_n("VAGp", 4, header.begin());
-    for (const auto& [at, value] : {std::pair{4U, version}, std::pair{12U, data_bytes}, std::pair{16U, rate}}) {
-        for (std::size_t i = 0; i < 4; ++i) {
-            header[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-        }
-    }
-    std::copy(name.begin(), name.end(), header.begin() + 0x20);
-    return header;
-}
-
 TEST(vag, the_header_is_big_endian_and_a_rate_that_cannot_be_right_falls_back)
 {
-    const bytes file = vag_file(0x20, 4096, 44100, "PIANO C4");
+    const bytes file = make_vag_header(0x20, 4096, 44100, "PIANO C4");
     ASSERT_TRUE(starts_with_vag(file));
     const vag_header header = read_vag_header(std::span{file}.first<vag_header_bytes>());
     EXPECT_EQ(header.version, 0x20U);
