@@ -20,8 +20,10 @@ fetch_result memory_source::fetch()
     if (position_ >= bytes_.size()) {
         return {fetch_status::ok, {}};
     }
-    const std::uint64_t end =
-        std::min<std::uint64_t>({bytes_.size(), fail_at_, interrupt_at_, position_ + fetch_bytes_});
+    // A fetch of `never` bytes is all of them: added to the position, it
+    // would wrap.
+    const std::uint64_t end = std::min<std::uint64_t>(
+        {bytes_.size(), fail_at_, interrupt_at_, position_ + std::min<std::uint64_t>(fetch_bytes_, bytes_.size())});
     const auto first = static_cast<std::size_t>(position_);
     position_ = end;
     return {fetch_status::ok, bytes_.subspan(first, static_cast<std::size_t>(end) - first)};
