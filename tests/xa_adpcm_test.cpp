@@ -1,4 +1,5 @@
 #include "xa_adpcm.hpp"
+#include "xa_encoder.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,32 +9,6 @@
 #include <vector>
 
 namespace {
-
-using group_bytes = std::array<std::uint8_t, xa_group_bytes>;
-
-// A sound group with a header byte per unit and each unit's code for each
-// sample, laid out as the format lays them (header copies included).
-group_bytes make_group(bool eight_bit, const std::array<std::uint8_t, 8>& headers,
-                       const std::function<int(std::size_t unit, std::size_t j)>& code)
-{
-    group_bytes group{};
-    const std::size_t units = eight_bit ? 4 : 8;
-    for (std::size_t unit = 0; unit < 8; ++unit) {
-        group[4 + unit] = unit < units ? headers[unit] : 0;
-    }
-    std::copy_n(group.begin() + 4, 4, group.begin());
-    std::copy_n(group.begin() + 8, 4, group.begin() + 12);
-    for (std::size_t j = 0; j < xa_samples_per_unit; ++j) {
-        for (std::size_t unit = 0; unit < units; ++unit) {
-            const auto bits = static_cast<std::uint8_t>(code(unit, j));
-            std::uint8_t& byte = group[16 + 4 * j + (eight_bit ? unit : unit / 2)];
-            byte = eight_bit ? bits
-                             : static_cast<std::uint8_t>(unit % 2 == 0 ? (byte & 0xF0U) | (bits & 0x0FU)
-                                                                       : (byte & 0x0FU) | (bits << 4U));
-        }
-    }
-    return group;
-}
 
 struct xa_case {
     std::string name;
@@ -54,7 +29,7 @@ class xa_group_test : public ::testing::TestWithParam<xa_case> {};
 TEST_P(xa_group_test, decodes_to_the_bit)
 {
     const xa_case& c = GetParam();
-    const group_bytes group = make_group(c.coding.eight_bit, c.headers, c.code);
+    const xa_group group = make_xa_group(c.coding.eight_bit, c.headers, c.code);
     xa_stream_state state{};
     std::array<std::int16_t, xa_max_group_samples> out{};
     EXPECT_EQ(decode_xa_group(group, c.coding, state, out), c.count);
@@ -129,9 +104,9 @@ INSTANTIATE_TEST_SUITE_P(xa_adpcm, xa_group_test,
 TEST(xa_adpcm, a_sector_decodes_its_groups_in_order_with_one_state)
 {
     std::array<std::uint8_t, xa_sector_sound_bytes> sound{};
-    const group_bytes first = make_group(false, {0, 0, 0, 0, 0, 0, 0, 0x00},
+    const xa_group first = make_xa_group(false, {0, 0, 0, 0, 0, 0, 0, 0x00},
                                          [](std::size_t unit, std::size_t j) { return unit == 7 && j == 27 ? 4 : 0; });
-    const group_bytes second = make_group(false, {0x10}, zero);
+    const xa_group second = make_xa_group(false, {0x10}, zero);
     std::copy(first.begin(), first.end(), sound.begin());
     std::copy(second.begin(), second.end(), sound.begin() + xa_group_bytes);
     xa_stream_state state{};
