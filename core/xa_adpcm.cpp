@@ -40,7 +40,8 @@ std::int32_t scaled_code(std::span<const std::uint8_t, xa_group_bytes> group, st
         return (std::int32_t{code} * 256) >> shift;
     } else {
         const std::uint8_t byte = group[data_offset + 4 * j + unit / 2];
-        const auto nibble_on_top = static_cast<std::uint8_t>(unit % 2 == 0 ? byte << 4U : byte & 0xF0U);
+        const auto nibble_on_top =
+            static_cast<std::uint8_t>(unit % 2 == 0 ? unsigned{byte} << 4U : unsigned{byte} & 0xF0U);
         // The nibble in the top of a byte: sign-extended, it is the code times 16.
         return (std::int32_t{static_cast<std::int8_t>(nibble_on_top)} * 256) >> shift;
     }
