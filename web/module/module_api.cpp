@@ -5,6 +5,7 @@
 #include "cinerip.hpp"
 #include "host_files.hpp"
 
+#include <algorithm>
 #include <numeric>
 
 namespace {
@@ -134,7 +135,9 @@ disc_contents list_disc(image_type type, const std::vector<std::string>& names)
         return list_cue_disc(names);
     }
     if (type == image_type::bin) {
-        range_source start{0, 0, job_file_size(0), read_pace::converting};
+        // Its first sector, no more: a .bin that is no image is read again
+        // when it is converted.
+        range_source start{0, 0, std::min<std::uint64_t>(job_file_size(0), raw_sector_bytes), read_pace::converting};
         const fetch_result first = start.fetch();
         if (first.status != fetch_status::ok) {
             return {"The disc image cannot be read.", true, {}, {}};
