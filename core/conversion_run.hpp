@@ -71,14 +71,11 @@ enum class run_outcome { done, usage_shown, input_not_opened, output_not_created
     return stage_outcome::read_failed;
 }
 
-// One block through the decoder into the WAV data. Empty while the stage may
-// go on; otherwise the outcome that stops it.
-[[nodiscard]] inline std::optional<stage_outcome> pass_block(const adpcm_block& block, predictor_state& state,
-                                                             wav_output& output, console& messages)
+// What samples that could not all be appended mean for a stage. Empty when
+// they were.
+[[nodiscard]] constexpr std::optional<stage_outcome> append_stop(append_status status)
 {
-    pcm_block samples; // NOLINT(cppcoreguidelines-pro-type-member-init): decode_block fills all of it
-    decode_block(block, state, samples, messages);
-    switch (append_samples(output, samples)) {
+    switch (status) {
     case append_status::ok:
         return std::nullopt;
     case append_status::write_failed:
@@ -87,6 +84,16 @@ enum class run_outcome { done, usage_shown, input_not_opened, output_not_created
         return stage_outcome::size_limit_reached;
     }
     return stage_outcome::write_failed;
+}
+
+// One block through the decoder into the WAV data. Empty while the stage may
+// go on; otherwise the outcome that stops it.
+[[nodiscard]] inline std::optional<stage_outcome> pass_block(const adpcm_block& block, predictor_state& state,
+                                                             wav_output& output, console& messages)
+{
+    pcm_block samples; // NOLINT(cppcoreguidelines-pro-type-member-init): decode_block fills all of it
+    decode_block(block, state, samples, messages);
+    return append_stop(append_samples(output, samples));
 }
 
 // What a run prints when it stops on a read or a write that failed; the

@@ -103,13 +103,9 @@ stage_outcome convert_xa_clip(byte_source& sectors, const sector_layout_of_file&
             continue;
         }
         const std::size_t count = decode_xa_sector(sector->sound, clip.coding, state, samples);
-        switch (append_pcm_samples(output, std::span{samples}.first(count))) {
-        case append_status::ok:
-            break;
-        case append_status::write_failed:
-            return stage_outcome::write_failed;
-        case append_status::size_limit_reached:
-            return stage_outcome::size_limit_reached;
+        if (const std::optional<stage_outcome> stop =
+                append_stop(append_pcm_samples(output, std::span{samples}.first(count)))) {
+            return *stop;
         }
     }
     return stage_outcome::finished;
