@@ -1,5 +1,7 @@
 #include "sound_bank.hpp"
 
+#include "byte_order.hpp"
+
 #include <cmath>
 #include <optional>
 
@@ -19,16 +21,6 @@ constexpr std::size_t tone_fine_tune_at = 0x05;
 constexpr std::size_t tone_program_at = 0x14;
 constexpr std::size_t tone_sample_at = 0x16;
 
-std::uint32_t le16(std::span<const std::uint8_t> bytes, std::size_t at)
-{
-    return std::uint32_t{bytes[at]} | std::uint32_t{bytes[at + 1]} << 8U;
-}
-
-std::uint32_t le32(std::span<const std::uint8_t> bytes, std::size_t at)
-{
-    return le16(bytes, at) | le16(bytes, at + 2) << 16U;
-}
-
 std::uint64_t header_bytes_for(std::uint64_t programs)
 {
     return tone_blocks_at + programs * bank_tone_block_bytes + bank_size_table_bytes;
@@ -38,7 +30,7 @@ std::uint64_t body_bytes_at(std::span<const std::uint8_t> header, std::uint64_t 
 {
     std::uint64_t body = 0;
     for (std::size_t n = 0; n < bank_size_table_bytes / 2; ++n) {
-        body += 8 * std::uint64_t{le16(header, table_at + 2 * n)};
+        body += 8 * std::uint64_t{read_le16(header, table_at + 2 * n)};
     }
     return body;
 }
@@ -46,14 +38,14 @@ std::uint64_t body_bytes_at(std::span<const std::uint8_t> header, std::uint64_t 
 // The program count that makes the sizes add up, the field's value first.
 std::optional<std::uint64_t> program_count(std::span<const std::uint8_t> header, std::uint64_t total_bytes)
 {
-    const std::uint64_t field = le16(header, program_count_at);
+    const std::uint64_t field = read_le16(header, program_count_at);
     for (const std::uint64_t programs : {field, field + 1}) {
         const std::uint64_t header_size = header_bytes_for(programs);
         if (programs > max_bank_programs || header_size > header.size()) {
             continue;
         }
         const std::uint64_t total = header_size + body_bytes_at(header, header_size - bank_size_table_bytes);
-        if (total == le32(header, recorded_size_at) && total == total_bytes) {
+        if (total == read_le32(header, recorded_size_at) && total == total_bytes) {
             return programs;
         }
     }
@@ -70,8 +62,8 @@ std::vector<std::uint32_t> sample_rates(std::span<const std::uint8_t> header, st
         for (std::size_t slot = 0; slot < tones_per_block; ++slot) {
             const std::span<const std::uint8_t> tone =
                 header.subspan(tone_blocks_at + block * bank_tone_block_bytes + slot * tone_bytes, tone_bytes);
-            const std::uint32_t program = le16(tone, tone_program_at);
-            const std::uint32_t sample = le16(tone, tone_sample_at);
+            const std::uint32_t program = read_le16(tone, tone_program_at);
+            const std::uint32_t sample = read_le16(tone, tone_sample_at);
             const bool among_tones = program < max_bank_programs && slot < header[program_table_at + 16 * program];
             if (among_tones && sample >= 1 && sample < rates.size() && rates[sample] == 0) {
                 rates[sample] = rate_at_middle_c(tone[tone_centre_at], tone[tone_fine_tune_at]);
@@ -109,7 +101,7 @@ bank_contents read_bank_header(std::span<const std::uint8_t> header, std::uint64
     const std::vector<std::uint32_t> rates = sample_rates(header, *programs);
     std::uint64_t offset = 0;
     for (std::size_t n = 0; n < rates.size(); ++n) {
-        const std::uint64_t bytes = 8 * std::uint64_t{le16(header, table_at + 2 * n)};
+        const std::uint64_t bytes = 8 * std::uint64_t{read_le16(header, table_at + 2 * n)};
         if (bytes > 0) {
             contents.samples.push_back({n, offset, bytes, rates[n] != 0 ? rates[n] : bank_unplayed_rate});
         }

@@ -1,5 +1,7 @@
 #include "cinerip.hpp"
 
+#include "byte_order.hpp"
+
 #include <algorithm>
 #include <array>
 
@@ -49,8 +51,7 @@ bool is_audio_chunk(const chunk_header& header)
 // its sound format.
 std::uint32_t chunk_size(const chunk_header& header)
 {
-    return (std::uint32_t{header[4]} << 24U) | (std::uint32_t{header[5]} << 16U) | (std::uint32_t{header[6]} << 8U) |
-           std::uint32_t{header[7]};
+    return read_be32(header, 4);
 }
 
 bool has_printable_tag(const chunk_header& header)

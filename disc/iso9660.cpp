@@ -1,5 +1,6 @@
 #include "iso9660.hpp"
 
+#include "byte_order.hpp"
 #include "reasons.hpp"
 
 #include <algorithm>
@@ -13,12 +14,6 @@ constexpr std::uint64_t descriptors_start = 16;
 constexpr std::uint64_t max_descriptors = 32;
 constexpr std::uint64_t max_directory_sectors = 65536;
 using data_sector = std::array<std::uint8_t, cooked_sector_bytes>;
-
-std::uint32_t le32(std::span<const std::uint8_t> bytes, std::size_t at)
-{
-    return std::uint32_t{bytes[at]} | (std::uint32_t{bytes[at + 1]} << 8U) | (std::uint32_t{bytes[at + 2]} << 16U) |
-           (std::uint32_t{bytes[at + 3]} << 24U);
-}
 
 std::uint64_t sectors_for(std::uint64_t bytes)
 {
@@ -137,7 +132,7 @@ private:
                        std::to_string(cooked_sector_bytes);
             }
             const std::span<const std::uint8_t> record{sector.data() + 156, 34};
-            const directory top{le32(record, 2) + std::uint64_t{record[1]}, le32(record, 10), "", 0};
+            const directory top{read_le32(record, 2) + std::uint64_t{record[1]}, read_le32(record, 10), "", 0};
             if (!within_track(top.first, sectors_for(top.size))) {
                 return "the root directory lies past the image's end";
             }
@@ -199,8 +194,8 @@ private:
         if ((flags & 0x80U) != 0) {
             return here.path + name + " lies in several extents, which this reader does not join";
         }
-        const std::uint64_t first = std::uint64_t{le32(record, 2)} + record[1];
-        const std::uint64_t size = le32(record, 10);
+        const std::uint64_t first = std::uint64_t{read_le32(record, 2)} + record[1];
+        const std::uint64_t size = read_le32(record, 10);
         if (!within_track(first, sectors_for(size))) {
             return here.path + name + " lies past the image's end";
         }

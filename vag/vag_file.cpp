@@ -1,14 +1,10 @@
 #include "vag_file.hpp"
 
+#include "byte_order.hpp"
+
 #include <algorithm>
 
 namespace {
-
-std::uint32_t be32(std::span<const std::uint8_t> bytes, std::size_t at)
-{
-    return std::uint32_t{bytes[at]} << 24U | std::uint32_t{bytes[at + 1]} << 16U | std::uint32_t{bytes[at + 2]} << 8U |
-           std::uint32_t{bytes[at + 3]};
-}
 
 // The flags byte of a block.
 constexpr std::uint8_t loop_end = 0x01;
@@ -24,7 +20,7 @@ bool starts_with_vag(std::span<const std::uint8_t> bytes)
 
 vag_header read_vag_header(std::span<const std::uint8_t, vag_header_bytes> bytes)
 {
-    vag_header header{be32(bytes, 0x04), be32(bytes, 0x0C), be32(bytes, 0x10), {}};
+    vag_header header{read_be32(bytes, 0x04), read_be32(bytes, 0x0C), read_be32(bytes, 0x10), {}};
     for (std::size_t at = 0x20; at < 0x30 && bytes[at] != 0; ++at) {
         header.name += bytes[at] >= 0x20 && bytes[at] < 0x7F ? static_cast<char>(bytes[at]) : '?';
     }
