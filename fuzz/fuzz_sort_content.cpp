@@ -6,8 +6,10 @@
 #include "sort_content.hpp"
 
 #include "cinerip.hpp"
+#include "xa_sectors.hpp"
 
 #include <algorithm>
+#include <string_view>
 
 namespace {
 
@@ -16,10 +18,41 @@ bool zero(std::span<const std::uint8_t> bytes)
     return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t byte) { return byte == 0; });
 }
 
+bool begins_with(std::span<const std::uint8_t> file, std::string_view tag)
+{
+    return file.size() >= tag.size() && std::equal(tag.begin(), tag.end(), file.begin());
+}
+
+// An XA audio sector among the first 64 whole sectors, read in place.
+bool holds_xa(std::span<const std::uint8_t> file)
+{
+    const sector_layout_of_file layout = recognise_sector_form(file, file.size());
+    if (layout.form == sector_form::none) {
+        return false;
+    }
+    for (std::size_t n = 0; n < xa_sectors_to_sort; ++n) {
+        const std::size_t at = layout.first + n * layout.sector_bytes;
+        if (at + layout.sector_bytes <= file.size() &&
+            read_xa_audio_sector(file.subspan(at, layout.sector_bytes), layout.form)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 content_verdict expected_verdict(std::span<const std::uint8_t> file)
 {
     if (file.empty()) {
         return content_verdict::skipped;
+    }
+    if (begins_with(file, "VAGp")) {
+        return content_verdict::vag;
+    }
+    if (begins_with(file, "pBAV")) {
+        return content_verdict::bank;
+    }
+    if (holds_xa(file)) {
+        return content_verdict::xa;
     }
     std::size_t at = 0;
     bool audio = false;
@@ -73,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(whole.verdict == shaped.verdict || shaped.verdict == content_verdict::unreadable);
     require((shaped.verdict != content_verdict::unreadable) || input.shape.fail_at != memory_source::never);
     require((whole.verdict == content_verdict::skipped) == !whole.reason.empty());
-    if (input.file.size() <= 16000) {
+    if (input.file.size() <= 16000 || (input.file.size() <= 160000 && whole.verdict == content_verdict::xa)) {
         require(whole.verdict == expected_verdict(input.file));
     }
     return 0;

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <string>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -131,7 +132,7 @@ int main(int argc, char** argv)
     };
     bytes vag(48, 0x41);
     std::copy_n("VAGp", 4, vag.begin());
-    const std::vector<std::pair<std::string, bytes>> sort_seeds{
+    std::vector<std::pair<std::string, bytes>> sort_seeds{
         {"container", seed(whole, never, container)},
         {"container_read_fails", seed(7, fail_after(8), container)},
         {"raw", seed(whole, never, raw)},
@@ -194,6 +195,7 @@ int main(int argc, char** argv)
         {"sectors_2336", concat({2, 0}, xa_2336)},
         {"recognised", concat({3, 0}, xa_raw)},
     };
+    sort_seeds.emplace_back("xa_sectors", seed(whole, never, xa_raw));
     // A VAG file whose sample loops and is padded after its end, and one
     // whose size runs past the file; a bank of two programs and 3 samples.
     const auto vag_with = [&blocks](std::uint32_t data_bytes, std::size_t count) {
@@ -214,7 +216,7 @@ int main(int argc, char** argv)
     };
     for (const auto& [target, seeds] :
          {std::pair{"fuzz_scan_chunks", &scan_seeds}, std::pair{"fuzz_read_block_stream", &stream_seeds},
-          std::pair{"fuzz_run_conversion", &run_seeds}, std::pair{"fuzz_sort_content", &sort_seeds},
+          std::pair{"fuzz_run_conversion", &run_seeds}, std::pair{"fuzz_sort_content", &std::as_const(sort_seeds)},
           std::pair{"fuzz_disc_image", &disc_seeds}, std::pair{"fuzz_xa_clips", &xa_seeds},
           std::pair{"fuzz_vag_file", &vag_seeds}, std::pair{"fuzz_sound_bank", &bank_seeds}}) {
         std::filesystem::create_directories(corpus / target);

@@ -1,10 +1,14 @@
 #include "sort_content.hpp"
 
 #include "cinerip.hpp"
+#include "sound_bank.hpp"
+#include "vag_file.hpp"
 
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -115,13 +119,80 @@ block_tally sample_blocks(input_stream& input)
     return tally;
 }
 
+// Enough of a file's start for the sound structures: every sector that
+// find_xa_sound looks at, behind the largest header before them.
+constexpr std::size_t front_bytes = cdxa_header_bytes + xa_sectors_to_sort * 2352;
+
+// Up to `limit` bytes from the source's start, fewer where it ends first;
+// nothing where a fetch fails.
+std::optional<std::vector<std::uint8_t>> read_front(byte_source& source, std::size_t limit)
+{
+    std::vector<std::uint8_t> front;
+    while (front.size() < limit) {
+        const fetch_result fetched = source.fetch();
+        if (fetched.status != fetch_status::ok) {
+            return std::nullopt;
+        }
+        if (fetched.bytes.empty()) {
+            break;
+        }
+        const std::size_t taken = std::min(fetched.bytes.size(), limit - front.size());
+        front.insert(front.end(), fetched.bytes.begin(), fetched.bytes.begin() + static_cast<std::ptrdiff_t>(taken));
+    }
+    return front;
+}
+
+bool xa_in_front(std::span<const std::uint8_t> front, std::uint64_t size)
+{
+    // A front that ends before the bound is the whole file.
+    const sector_layout_of_file layout =
+        recognise_sector_form(front, front.size() < front_bytes ? front.size() : size);
+    if (layout.form == sector_form::none) {
+        return false;
+    }
+    for (std::size_t at = layout.first, seen = 0; at + layout.sector_bytes <= front.size() && seen < xa_sectors_to_sort;
+         at += layout.sector_bytes, ++seen) {
+        if (read_xa_audio_sector(front.subspan(at, layout.sector_bytes), layout.form)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
+
+xa_presence find_xa_sound(byte_source& sectors, std::uint64_t size)
+{
+    const std::optional<std::vector<std::uint8_t>> front = read_front(sectors, front_bytes);
+    if (!front) {
+        return xa_presence::unreadable;
+    }
+    return xa_in_front(*front, size) ? xa_presence::found : xa_presence::absent;
+}
 
 sorted_content sort_content(file_system& files, const std::string& path, std::uint64_t size)
 {
     if (size == 0) {
         return {content_verdict::skipped, "an empty file"};
     }
+    const std::unique_ptr<byte_source> for_structure = files.open_input(path);
+    if (!for_structure) {
+        return {content_verdict::unreadable, {}};
+    }
+    const std::optional<std::vector<std::uint8_t>> front = read_front(*for_structure, front_bytes);
+    if (for_structure->close() != io_status::ok || !front) {
+        return {content_verdict::unreadable, {}};
+    }
+    if (starts_with_vag(*front)) {
+        return {content_verdict::vag, {}};
+    }
+    if (starts_with_bank(*front)) {
+        return {content_verdict::bank, {}};
+    }
+    if (xa_in_front(*front, size)) {
+        return {content_verdict::xa, {}};
+    }
+
     const std::unique_ptr<byte_source> for_chunks = files.open_input(path);
     if (!for_chunks) {
         return {content_verdict::unreadable, {}};

@@ -1,13 +1,21 @@
 #pragma once
 
 #include "streams.hpp"
+#include "xa_sectors.hpp"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-// Which program converts a file of unknown kind, judged by what it holds, or
-// why neither does:
+// What converts a file of unknown kind, judged by what it holds, or why
+// nothing does. A structure that names the sound comes first:
+// - vag, for a file that begins with "VAGp";
+// - bank, for one that begins with "pBAV" (a .VAB, or a .VH whose body is
+//   in its .VB);
+// - xa, for whole sectors (raw, in a RIFF "CDXA" wrapper, or of 2336 bytes;
+//   recognise_sector_form) of which one at least among the first 64 is an
+//   XA audio sector.
+// Then, for the rest:
 // - cinerip, for a video container holding at least one "Ad10" chunk: from
 //   the start, every chunk header has a printable 4-byte tag and a size of 8
 //   or more, and each chunk ends within the file. Zero bytes after the last
@@ -22,17 +30,25 @@
 //   file): enough that a header such as a VAG file's cannot tip it, and few
 //   enough that sorting costs little beside converting (the page reads
 //   them in the window that the conversion reads next).
-// - neither, with the reason: "an empty file", "only zero bytes", "a chunk
+// - none, with the reason: "an empty file", "only zero bytes", "a chunk
 //   file with no audio chunk" (a chain as above without "Ad10"), or "not
 //   ADPCM sound".
-enum class content_verdict { cinerip, blockrip, skipped, unreadable };
+enum class content_verdict { cinerip, blockrip, xa, vag, bank, skipped, unreadable };
 
 struct sorted_content {
     content_verdict verdict;
     std::string_view reason; // why it was skipped
 };
 
+inline constexpr std::uint64_t xa_sectors_to_sort = 64;
+
+enum class xa_presence { found, absent, unreadable };
+
+// Whether `sectors`, `size` bytes of whole sectors in any of the forms above,
+// hold XA sound among their first xa_sectors_to_sort sectors.
+[[nodiscard]] xa_presence find_xa_sound(byte_source& sectors, std::uint64_t size);
+
 // Sorts the file at `path`, of `size` bytes (or fewer: a bound where the
-// exact length is not known before reading), reading it at most twice from
-// its start through `files`.
+// exact length is not known before reading), reading it at most three times
+// from its start through `files`.
 [[nodiscard]] sorted_content sort_content(file_system& files, const std::string& path, std::uint64_t size);

@@ -6,6 +6,7 @@
 #include "sample_files.hpp"
 #include "sort_content.hpp"
 #include "support/memory_image.hpp"
+#include "xa_encoder.hpp"
 
 #include <gtest/gtest.h>
 
@@ -321,6 +322,30 @@ TEST(sort_content, each_file_goes_to_its_program_or_is_skipped_with_the_reason)
     // the first that are not all zero.
     bytes zeros_first(64 * 1024);
     zeros_first.insert(zeros_first.end(), blocks.begin(), blocks.end());
+    // Raw sectors of video, and XA sound in the one at `audio_at`.
+    const auto movie = [](std::size_t sectors, std::size_t audio_at) {
+        const std::vector<xa_sound> sound = encode_xa(std::vector<std::int16_t>(4032, 900), {false, false});
+        bytes file;
+        for (std::size_t n = 0; n < sectors; ++n) {
+            const bool audio = n == audio_at;
+            const xa_subheader subheader{1, 1, audio ? xa_audio_submode : std::uint8_t{0x08},
+                                         audio ? xa_coding_byte({false, false}, false) : std::uint8_t{0}};
+            const auto sector = xa_raw_sector(static_cast<std::uint32_t>(n), subheader, sound[0]);
+            file.insert(file.end(), sector.begin(), sector.end());
+        }
+        return file;
+    };
+    const bytes headless = [&] {
+        const bytes raw = movie(3, 2);
+        bytes file;
+        for (std::size_t at = 0; at < raw.size(); at += 2352) {
+            file.insert(file.end(), raw.begin() + static_cast<std::ptrdiff_t>(at + 16),
+                        raw.begin() + static_cast<std::ptrdiff_t>(at + 2352));
+        }
+        return file;
+    }();
+    bytes bank = text("pBAV");
+    bank.resize(3000);
     const std::vector<std::tuple<std::string, bytes, content_verdict, std::string_view>> cases{
         {"empty", {}, content_verdict::skipped, "an empty file"},
         {"zeros", bytes(5000), content_verdict::skipped, "only zero bytes"},
@@ -341,7 +366,12 @@ TEST(sort_content, each_file_goes_to_its_program_or_is_skipped_with_the_reason)
         {"chunks without audio", container("AD10", 0, 0), content_verdict::skipped, "a chunk file with no audio chunk"},
         {"chunks without audio, cut short", container("AD10", 100, 0), content_verdict::skipped, "not ADPCM sound"},
         {"blocks", blocks, content_verdict::blockrip, ""},
-        {"a VAG file", vag, content_verdict::blockrip, ""},
+        {"a VAG file", vag, content_verdict::vag, ""},
+        {"a sound bank", bank, content_verdict::bank, ""},
+        {"XA sound", movie(1, 0), content_verdict::xa, ""},
+        {"XA sound among video", movie(70, 63), content_verdict::xa, ""},
+        {"XA sound past the sectors sorted", movie(70, 64), content_verdict::skipped, "not ADPCM sound"},
+        {"XA sound in 2336-byte sectors", headless, content_verdict::xa, ""},
         {"one block in ten broken", broken_every(10), content_verdict::blockrip, ""},
         {"one block in six broken", broken_every(6), content_verdict::skipped, "not ADPCM sound"},
         {"zeros, then sound", zeros_first, content_verdict::blockrip, ""},
