@@ -16,8 +16,12 @@
     return read_le16(bytes, at) | read_le16(bytes, at + 2) << 16U;
 }
 
+[[nodiscard]] constexpr std::uint32_t read_be16(std::span<const std::uint8_t> bytes, std::size_t at)
+{
+    return std::uint32_t{bytes[at]} << 8U | std::uint32_t{bytes[at + 1]};
+}
+
 [[nodiscard]] constexpr std::uint32_t read_be32(std::span<const std::uint8_t> bytes, std::size_t at)
 {
-    return std::uint32_t{bytes[at]} << 24U | std::uint32_t{bytes[at + 1]} << 16U | std::uint32_t{bytes[at + 2]} << 8U |
-           std::uint32_t{bytes[at + 3]};
+    return read_be16(bytes, at) << 16U | read_be16(bytes, at + 2);
 }

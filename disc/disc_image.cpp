@@ -16,7 +16,7 @@ disc_listing listed_files(image_files& files, const sector_run& track, disc_list
     for (disc_file& file : found.files) {
         const sector_run where{track.file, track.start + file.first * sector_bytes(track.layout), file.sectors,
                                track.layout};
-        listing.entries.push_back({entry_kind::data_file, std::move(file.path), where, file.size, {}});
+        listing.entries.push_back({entry_kind::data_file, std::move(file.path), where, file.size, {}, file.form2});
     }
     return listing;
 }
@@ -88,6 +88,14 @@ disc_listing list_cue_image(const cue_sheet& sheet, image_files& files)
         }
     }
     return data ? listed_files(files, *data, std::move(listing)) : listing;
+}
+
+std::unique_ptr<byte_source> open_entry_sectors(image_files& files, const sector_run& where)
+{
+    if (where.layout != sector_layout::raw) {
+        return nullptr;
+    }
+    return files.open_range(where.file, where.start, where.sectors * raw_sector_bytes);
 }
 
 std::unique_ptr<byte_source> open_entry(image_files& files, const disc_entry& entry)

@@ -19,6 +19,7 @@ struct disc_entry {
     sector_run where;   // a data file's sectors; an audio track's file and start
     std::uint64_t size; // a data file's recorded size; an audio track's bytes
     std::string reason; // why an unread entry is not read
+    bool form2 = false; // a data file that the directory marks as holding Form 2 sectors
 };
 
 struct disc_listing {
@@ -37,6 +38,10 @@ enum class image_kind : std::uint8_t { iso, raw_bin };
 // become entries, and a track of another mode, or in a file of another type
 // than BINARY or MOTOROLA, becomes an unread entry.
 [[nodiscard]] disc_listing list_cue_image(const cue_sheet& sheet, image_files& files);
+
+// The whole sectors of a data file, with their subheaders: null where the
+// image keeps only their data.
+[[nodiscard]] std::unique_ptr<byte_source> open_entry_sectors(image_files& files, const sector_run& where);
 
 // The bytes of a data file or an audio track.
 [[nodiscard]] std::unique_ptr<byte_source> open_entry(image_files& files, const disc_entry& entry);

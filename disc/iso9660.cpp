@@ -171,6 +171,19 @@ private:
         return {};
     }
 
+    // The CD-XA field, where the record has one, follows the name and its
+    // padding to an even length: big-endian attributes at 4, "XA" at 6.
+    static bool form2_attribute(std::span<const std::uint8_t> record)
+    {
+        constexpr std::size_t xa_field_bytes = 14;
+        constexpr std::uint32_t form2_sectors = 0x1000;
+        const std::size_t field = std::size_t{33} + record[32] + (record[32] % 2 == 0 ? 1U : 0U);
+        if (field + xa_field_bytes > record.size() || record[field + 6] != 'X' || record[field + 7] != 'A') {
+            return false;
+        }
+        return (read_be16(record, field + 4) & form2_sectors) != 0;
+    }
+
     std::string read_record(std::span<const std::uint8_t> record, const directory& here,
                             std::vector<directory>& waiting)
     {
@@ -208,7 +221,7 @@ private:
             }
             waiting.push_back({first, size, here.path + name + "/", here.depth + 1});
         } else {
-            found_.push_back({here.path + name, first, sectors_for(size), size});
+            found_.push_back({here.path + name, first, sectors_for(size), size, form2_attribute(record)});
         }
         return {};
     }

@@ -13,6 +13,7 @@ struct disc_file {
     std::uint64_t first; // its first sector in the track
     std::uint64_t sectors; // the recorded size over 2048, rounded up
     std::uint64_t size;    // as recorded
+    bool form2 = false;    // its CD-XA field says it has Form 2 sectors: XA sound, or a movie's
 };
 
 struct file_listing {

@@ -145,8 +145,7 @@ std::optional<std::vector<std::uint8_t>> read_front(byte_source& source, std::si
 bool xa_in_front(std::span<const std::uint8_t> front, std::uint64_t size)
 {
     // A front that ends before the bound is the whole file.
-    const sector_layout_of_file layout =
-        recognise_sector_form(front, front.size() < front_bytes ? front.size() : size);
+    const sector_layout_of_file layout = recognise_sector_form(front, front.size() < front_bytes ? front.size() : size);
     if (layout.form == sector_form::none) {
         return false;
     }

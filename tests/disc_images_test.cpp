@@ -31,6 +31,16 @@ bytes text(std::string_view written)
     return {written.begin(), written.end()};
 }
 
+bytes read_all(byte_source& source)
+{
+    bytes got;
+    for (fetch_result next = source.fetch(); !next.bytes.empty(); next = source.fetch()) {
+        EXPECT_EQ(next.status, fetch_status::ok);
+        got.insert(got.end(), next.bytes.begin(), next.bytes.end());
+    }
+    return got;
+}
+
 // Each entry's path and bytes as read, audio tracks as their WAV files.
 std::map<std::string, bytes> read_entries(const disc_listing& listing, memory_image& image)
 {
@@ -44,12 +54,8 @@ std::map<std::string, bytes> read_entries(const disc_listing& listing, memory_im
             got = wav.bytes;
             continue;
         }
-        if (!source) {
-            continue;
-        }
-        for (fetch_result next = source->fetch(); !next.bytes.empty(); next = source->fetch()) {
-            EXPECT_EQ(next.status, fetch_status::ok);
-            got.insert(got.end(), next.bytes.begin(), next.bytes.end());
+        if (source) {
+            got = read_all(*source);
         }
     }
     return read;
@@ -155,6 +161,24 @@ TEST(disc_images, every_layout_lists_its_files_and_tracks_and_reads_them_exactly
             expected["Track 0" + std::to_string(i + 2)] = cd_audio_wav(sounds[i]);
         }
         EXPECT_EQ(read_entries(listing, image), expected) << c.name;
+        // Form 2 files are marked, and their whole sectors keep their
+        // subheaders where the image does.
+        for (const disc_entry& entry : listing.entries) {
+            const auto file =
+                std::find_if(files.begin(), files.end(), [&](const auto& f) { return f.path == entry.path; });
+            if (file == files.end()) {
+                continue;
+            }
+            EXPECT_EQ(entry.form2, !file->form2.empty()) << c.name << entry.path;
+            const std::unique_ptr<byte_source> whole = open_entry_sectors(image, entry.where);
+            ASSERT_EQ(whole != nullptr, entry.where.layout == sector_layout::raw) << c.name;
+            const bytes sectors = whole ? read_all(*whole) : bytes{};
+            for (std::size_t at = 0; at < sectors.size(); at += raw_sector_bytes) {
+                const bool form2 = (sectors[at + 18] & 0x20U) != 0;
+                EXPECT_EQ(form2, !file->form2.empty() && file->form2[at / raw_sector_bytes % file->form2.size()]);
+            }
+            EXPECT_EQ(sectors.size(), whole ? entry.where.sectors * raw_sector_bytes : 0) << entry.path;
+        }
     }
 
     // Listing reads the descriptors and the directories alone: less than

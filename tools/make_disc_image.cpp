@@ -3,11 +3,15 @@
 //   make_disc_image <folder> <output stem> [<CD audio file>...]
 // writes <stem>.bin and <stem>.cue (the data track in raw Mode 2 sectors,
 // then each audio track with a two-second pregap), the same disc as one .bin
-// per track with "<stem> (tracks).cue", and <stem>.iso where every file fits
-// 2048-byte sectors. Files named *.XA are written in Form 2 sectors, as XA
-// sound is. An audio file is 16-bit stereo samples at 44,100 per second.
+// per track with "<stem> (tracks).cue", and <stem>.iso, which keeps 2048
+// bytes of each sector as such copies do (a Form 2 sector loses the rest).
+// A file of whole 2352-byte sectors (XA sound as the sample maker writes
+// it) is laid on the disc sector by sector, each with its subheader; other
+// files named *.XA are written in Form 2 sectors. An audio file is 16-bit
+// stereo samples at 44,100 per second.
 #include "disc_images.hpp"
 #include "file_writer.hpp"
+#include "xa_sectors.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -34,13 +38,28 @@ bool is_xa(const std::filesystem::path& path)
     return extension == ".XA";
 }
 
+// The data and subheader of each of a file's raw sectors.
+void take_whole_sectors(image_file& file)
+{
+    std::vector<std::uint8_t> data;
+    for (std::size_t at = 0; at + 2352 <= file.bytes.size(); at += 2352) {
+        const auto sector = file.bytes.begin() + static_cast<std::ptrdiff_t>(at);
+        file.subheaders.push_back({sector[16], sector[17], sector[18], sector[19]});
+        const std::ptrdiff_t length = (sector[18] & 0x20U) != 0 ? 2324 : 2048;
+        data.insert(data.end(), sector + 24, sector + 24 + length);
+    }
+    file.bytes = std::move(data);
+}
+
 std::vector<image_file> folder_files(const std::filesystem::path& folder)
 {
     std::vector<image_file> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator{folder}) {
         if (entry.is_regular_file()) {
             image_file file{entry.path().lexically_relative(folder).generic_string(), read_all(entry.path()), {}};
-            if (is_xa(entry.path())) {
+            if (recognise_sector_form(file.bytes, file.bytes.size()).form == sector_form::raw) {
+                take_whole_sectors(file);
+            } else if (is_xa(entry.path())) {
                 file.form2 = {true};
             }
             files.push_back(std::move(file));
@@ -79,11 +98,7 @@ int main(int argc, char** argv)
     written = written && write_file(stem + ".bin", single) &&
               write_text(stem + ".cue", single_bin_cue(name + ".bin", track.size(), audio_bytes)) &&
               write_text(stem + " (tracks).cue", per_track_cue(name, audio_bytes.size()));
-    const bool cooked =
-        std::all_of(track.begin(), track.end(), [](const track_sector& s) { return s.data.size() == 2048; });
-    if (cooked) {
-        written = written && write_file(stem + ".iso", cooked_sectors(track));
-    }
+    written = written && write_file(stem + ".iso", cooked_sectors(track));
     if (!written) {
         std::fputs("make_disc_image: cannot write the images\n", stderr);
         return 1;
