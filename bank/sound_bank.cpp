@@ -26,7 +26,7 @@ std::uint64_t header_bytes_for(std::uint64_t programs)
     return tone_blocks_at + programs * bank_tone_block_bytes + bank_size_table_bytes;
 }
 
-std::uint64_t body_bytes_at(std::span<const std::uint8_t> header, std::uint64_t table_at)
+std::uint64_t body_bytes_at(std::span<const std::uint8_t> header, std::size_t table_at)
 {
     std::uint64_t body = 0;
     for (std::size_t n = 0; n < bank_size_table_bytes / 2; ++n) {
@@ -44,7 +44,8 @@ std::optional<std::uint64_t> program_count(std::span<const std::uint8_t> header,
         if (programs > max_bank_programs || header_size > header.size()) {
             continue;
         }
-        const std::uint64_t total = header_size + body_bytes_at(header, header_size - bank_size_table_bytes);
+        const std::uint64_t total =
+            header_size + body_bytes_at(header, static_cast<std::size_t>(header_size) - bank_size_table_bytes);
         if (total == read_le32(header, recorded_size_at) && total == total_bytes) {
             return programs;
         }
@@ -96,7 +97,7 @@ bank_contents read_bank_header(std::span<const std::uint8_t> header, std::uint64
         return {0, 0, {}, "a sound bank whose sizes do not add up to its files"};
     }
     bank_contents contents{header_bytes_for(*programs), 0, {}, {}};
-    const std::uint64_t table_at = contents.header_bytes - bank_size_table_bytes;
+    const auto table_at = static_cast<std::size_t>(contents.header_bytes) - bank_size_table_bytes;
     contents.body_bytes = body_bytes_at(header, table_at);
     const std::vector<std::uint32_t> rates = sample_rates(header, *programs);
     std::uint64_t offset = 0;

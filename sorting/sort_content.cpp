@@ -149,8 +149,8 @@ bool xa_in_front(std::span<const std::uint8_t> front, std::uint64_t size)
     if (layout.form == sector_form::none) {
         return false;
     }
-    for (std::size_t at = layout.first, seen = 0; at + layout.sector_bytes <= front.size() && seen < xa_sectors_to_sort;
-         at += layout.sector_bytes, ++seen) {
+    for (auto at = static_cast<std::size_t>(layout.first), seen = std::size_t{0};
+         at + layout.sector_bytes <= front.size() && seen < xa_sectors_to_sort; at += layout.sector_bytes, ++seen) {
         if (read_xa_audio_sector(front.subspan(at, layout.sector_bytes), layout.form)) {
             return true;
         }

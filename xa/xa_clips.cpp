@@ -55,7 +55,7 @@ xa_clip_listing list_xa_clips(byte_source& sectors, const sector_layout_of_file&
             return listing;
         }
         if (read != read_status::complete) {
-            return {{}, "the sectors cannot be read"};
+            return {{}, "the sectors cannot be read", true};
         }
         const std::optional<xa_audio_sector> sector = reader.audio();
         if (!sector) {
@@ -91,15 +91,17 @@ stage_outcome convert_xa_clip(byte_source& sectors, const sector_layout_of_file&
     if (write_canonical_header(output, xa_clip_format(clip)) != io_status::ok) {
         return stage_outcome::write_failed;
     }
-    sector_reader reader{sectors, layout};
+    sector_layout_of_file from_first = layout;
+    from_first.first += clip.first_sector * layout.sector_bytes;
+    sector_reader reader{sectors, from_first};
     xa_stream_state state{};
     std::array<std::int16_t, xa_max_sector_samples> samples{};
-    for (std::uint64_t index = 0; index <= clip.last_sector; ++index) {
+    for (std::uint64_t index = clip.first_sector; index <= clip.last_sector; ++index) {
         if (const std::optional<stage_outcome> stop = read_stop(reader.next())) {
             return *stop;
         }
         const std::optional<xa_audio_sector> sector = reader.audio();
-        if (index < clip.first_sector || !sector || sector->file != clip.file || sector->channel != clip.channel) {
+        if (!sector || sector->file != clip.file || sector->channel != clip.channel) {
             continue;
         }
         const std::size_t count = decode_xa_sector(sector->sound, clip.coding, state, samples);

@@ -27,6 +27,7 @@ inline constexpr std::size_t max_xa_clips = 4096;
 struct xa_clip_listing {
     std::vector<xa_clip> clips; // in the order they begin
     std::string error;          // why the sectors cannot be read; empty when they can
+    bool read_failed = false;   // the error is the file's, not its content's
 };
 
 // Reads every sector of `sectors`, a file of the form `layout` gives, and
@@ -35,7 +36,8 @@ struct xa_clip_listing {
 
 // Writes one clip as a WAV file: 16-bit PCM of its channels at its rate,
 // under the canonical header, decoded from a zero state. `sectors` is the
-// file from its start again.
+// file from its start again; what lies before the clip's first sector is
+// skipped unread.
 [[nodiscard]] stage_outcome convert_xa_clip(byte_source& sectors, const sector_layout_of_file& layout,
                                             const xa_clip& clip, wav_output& output);
 
