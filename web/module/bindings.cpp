@@ -37,6 +37,16 @@ val list_disc_for_page(image_type type, val names)
     return reply;
 }
 
+val list_sound_for_page(converter_program program, const input_location& input, const input_location& body)
+{
+    const part_listing listing = list_sound(program, input, body);
+    val reply = val::object();
+    reply.set("reason", listing.reason);
+    reply.set("unreadable", listing.unreadable);
+    reply.set("parts", array_of(listing.parts));
+    return reply;
+}
+
 val convert_input_for_page(const conversion_request& request)
 {
     const conversion_reply converted = convert_input(request);
@@ -63,11 +73,15 @@ EMSCRIPTEN_BINDINGS(rippers)
     enum_<converter_program>("Program")
         .value("cinerip", converter_program::cinerip)
         .value("blockrip", converter_program::blockrip)
-        .value("cdAudio", converter_program::cd_audio);
+        .value("cdAudio", converter_program::cd_audio)
+        .value("xa", converter_program::xa)
+        .value("vag", converter_program::vag)
+        .value("bank", converter_program::bank);
     enum_<input_kind>("InputKind")
         .value("wholeFile", input_kind::whole_file)
         .value("dataFile", input_kind::data_file)
-        .value("audioTrack", input_kind::audio_track);
+        .value("audioTrack", input_kind::audio_track)
+        .value("none", input_kind::none);
     enum_<entry_kind>("EntryKind")
         .value("dataFile", entry_kind::data_file)
         .value("audioTrack", entry_kind::audio_track)
@@ -76,6 +90,9 @@ EMSCRIPTEN_BINDINGS(rippers)
     enum_<content_verdict>("Verdict")
         .value("cinerip", content_verdict::cinerip)
         .value("blockrip", content_verdict::blockrip)
+        .value("xa", content_verdict::xa)
+        .value("vag", content_verdict::vag)
+        .value("bank", content_verdict::bank)
         .value("skipped", content_verdict::skipped)
         .value("unreadable", content_verdict::unreadable);
 
@@ -85,7 +102,8 @@ EMSCRIPTEN_BINDINGS(rippers)
         .field("start", &input_location::start)
         .field("sectors", &input_location::sectors)
         .field("layout", &input_location::layout)
-        .field("size", &input_location::size);
+        .field("size", &input_location::size)
+        .field("form2", &input_location::form2);
     value_object<listed_entry>("ListedEntry")
         .field("kind", &listed_entry::kind)
         .field("path", &listed_entry::path)
@@ -95,15 +113,30 @@ EMSCRIPTEN_BINDINGS(rippers)
     value_object<sorting_reply>("SortingReply")
         .field("verdict", &sorting_reply::verdict)
         .field("reason", &sorting_reply::reason);
+    value_object<output_part>("SoundPart")
+        .field("suffix", &output_part::suffix)
+        .field("note", &output_part::note)
+        .field("channels", &output_part::channels)
+        .field("rate", &output_part::rate)
+        .field("start", &output_part::start)
+        .field("end", &output_part::end)
+        .field("bytes", &output_part::bytes)
+        .field("xaFile", &output_part::xa_file)
+        .field("xaChannel", &output_part::xa_channel)
+        .field("eightBit", &output_part::eight_bit);
     value_object<conversion_request>("ConversionRequest")
         .field("program", &conversion_request::program)
         .field("rateSwitch", &conversion_request::rate_switch)
         .field("name", &conversion_request::name)
-        .field("input", &conversion_request::input);
+        .field("input", &conversion_request::input)
+        .field("body", &conversion_request::body)
+        .field("part", &conversion_request::part);
 
     // listDisc(ImageType, names: string[]) -> { error, entries: ListedEntry[], used: number[] }
     function("listDisc", &list_disc_for_page);
     function("sortInput", &sort_input);
+    // listSound(Program, input, body) -> { reason, unreadable, parts: SoundPart[] }
+    function("listSound", &list_sound_for_page);
     function("programRate", &program_rate);
     function("wavBound", &wav_bound);
     // convertInput(ConversionRequest) -> { status, frames, waveform: { low, high } }

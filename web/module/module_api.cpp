@@ -4,47 +4,13 @@
 #include "cd_audio.hpp"
 #include "cinerip.hpp"
 #include "host_files.hpp"
+#include "locations.hpp"
+#include "sound_parts.hpp"
 
 #include <algorithm>
 #include <numeric>
 
 namespace {
-
-std::uint64_t whole(double bytes)
-{
-    return static_cast<std::uint64_t>(bytes);
-}
-
-sector_run sectors_of(const input_location& input)
-{
-    return {static_cast<std::size_t>(input.file), whole(input.start), whole(input.sectors), input.layout};
-}
-
-// The most bytes the input can give: a data file in raw sectors may hold
-// Form 2 sectors, which hold more than its recorded size counts.
-std::uint64_t input_bound(const input_location& input)
-{
-    return input.kind == input_kind::data_file ? sector_file_bound(sectors_of(input), whole(input.size))
-                                               : whole(input.size);
-}
-
-// The job's files, all of them, as a disc image in their order.
-host_image job_image(read_pace pace)
-{
-    std::vector<int> files(static_cast<std::size_t>(job_file_count()));
-    std::iota(files.begin(), files.end(), 0);
-    return {std::move(files), pace};
-}
-
-std::unique_ptr<byte_source> open_located(const input_location& input, read_pace pace)
-{
-    if (input.kind == input_kind::whole_file) {
-        return std::make_unique<range_source>(input.file, 0, input_bound(input), pace);
-    }
-    const entry_kind kind = input.kind == input_kind::data_file ? entry_kind::data_file : entry_kind::audio_track;
-    host_image image = job_image(pace);
-    return open_entry(image, {kind, {}, sectors_of(input), whole(input.size), {}});
-}
 
 input_location location_of(const disc_entry& entry)
 {
@@ -54,7 +20,8 @@ input_location location_of(const disc_entry& entry)
             static_cast<double>(entry.where.start),
             static_cast<double>(entry.where.sectors),
             entry.where.layout,
-            static_cast<double>(entry.size)};
+            static_cast<double>(entry.size),
+            entry.form2};
 }
 
 disc_contents contents_of(const disc_listing& listing, std::vector<int> used)
@@ -152,6 +119,19 @@ disc_contents list_disc(image_type type, const std::vector<std::string>& names)
 
 sorting_reply sort_input(const input_location& input)
 {
+    if (input.kind == input_kind::data_file && input.form2 && input.layout != sector_layout::raw) {
+        return {content_verdict::skipped, std::string{xa_needs_raw_sectors}};
+    }
+    if (const std::unique_ptr<byte_source> sectors = open_located_sectors(input, read_pace::sorting)) {
+        switch (find_xa_sound(*sectors, whole(input.sectors) * raw_sector_bytes)) {
+        case xa_presence::found:
+            return {content_verdict::xa, {}};
+        case xa_presence::unreadable:
+            return {content_verdict::unreadable, {}};
+        case xa_presence::absent:
+            break;
+        }
+    }
     outline_builder unused{0};
     host_input_files files{[&] { return open_located(input, read_pace::sorting); }, unused};
     const sorted_content sorted = sort_content(files, "input", input_bound(input));
@@ -163,12 +143,18 @@ std::uint32_t program_rate(converter_program program, bool rate_switch)
     if (program == converter_program::cd_audio) {
         return cd_audio_format.rate;
     }
+    if (is_sound_format(program)) {
+        return 0; // each part has its own
+    }
     const converter_profile& profile = profile_of(program);
     return static_cast<std::uint32_t>(rate_switch ? profile.switched_rate : profile.default_rate);
 }
 
-double wav_bound(converter_program program, const input_location& input)
+double wav_bound(converter_program program, const input_location& input, const output_part& part)
 {
+    if (is_sound_format(program)) {
+        return sound_wav_bound(program, part);
+    }
     const std::uint64_t bound = input_bound(input);
     if (program == converter_program::cd_audio) {
         return static_cast<double>(canonical_header_bytes + bound);
@@ -182,6 +168,9 @@ conversion_reply convert_input(const conversion_request& request)
     const std::uint64_t bound = input_bound(request.input);
     if (request.program == converter_program::cd_audio) {
         return convert_track(request, bound);
+    }
+    if (is_sound_format(request.program)) {
+        return convert_sound(request);
     }
     outline_builder outline{bound / adpcm_block_bytes * samples_per_block};
     host_input_files files{[&] { return open_located(request.input, read_pace::converting); }, outline};

@@ -16,13 +16,15 @@
 // cue sheet with the files it names.
 enum class image_type : std::uint8_t { iso, bin, cue };
 
-// What a file is converted with: one of the programs, or, for a CD audio
-// track, as it is.
-enum class converter_program : std::uint8_t { cinerip, blockrip, cd_audio };
+// What a file is converted with: one of the programs; for a CD audio track,
+// as it is; or as the sound format it holds: XA sectors, a VAG file, a sound
+// bank.
+enum class converter_program : std::uint8_t { cinerip, blockrip, cd_audio, xa, vag, bank };
 
 // Where a job's input lies: the whole of one of its files, or a data file or
-// an audio track inside the disc image that its files make.
-enum class input_kind : std::uint8_t { whole_file, data_file, audio_track };
+// an audio track inside the disc image that its files make; none, where a
+// job has no second input (a bank's body in a .VB of its own).
+enum class input_kind : std::uint8_t { whole_file, data_file, audio_track, none };
 
 // Offsets and sizes are doubles on the page, exact to 2^53 bytes.
 struct input_location {
@@ -31,7 +33,8 @@ struct input_location {
     double start = 0;   // the byte offset of its first sector in that file
     double sectors = 0; // a data file's sectors
     sector_layout layout = sector_layout::raw;
-    double size = 0; // a whole file's bytes, a data file's recorded size or a track's bytes
+    double size = 0;    // a whole file's bytes, a data file's recorded size or a track's bytes
+    bool form2 = false; // a data file that the disc's directory marks as holding Form 2 sectors
 };
 
 // One entry of a disc's listing.
@@ -61,21 +64,54 @@ struct sorting_reply {
     std::string reason; // why it holds no sound
 };
 
-// Which program the input is for, by what it holds.
+// What converts the input, by what it holds. A data file's XA sound is
+// looked for in its whole sectors; in an image of 2048-byte sectors, a Form 2
+// file is skipped, since its subheaders are gone.
 [[nodiscard]] sorting_reply sort_input(const input_location& input);
+
+// One WAV file of those a sound format's file gives: an XA clip, a bank's
+// sample, or a VAG file's one sample.
+struct output_part {
+    std::string suffix; // tells a file's several outputs apart (".f1c03", ".f1c03-2", ".s012"); empty for the only one
+    std::string note;   // what the row says of it beside its format: a VAG file's name, a rate replaced
+    int channels = 1;
+    int rate = 0;
+    // An XA clip's sectors, counted from the file's first; a sample's bytes,
+    // in the file that holds the bank's body. From `start` to before `end`.
+    double start = 0;
+    double end = 0;
+    double bytes = 0; // how many of the file's bytes it is read from
+    int xa_file = 0;  // an XA clip's stream: file number, channel, and its coding
+    int xa_channel = 0;
+    bool eight_bit = false;
+};
+
+struct part_listing {
+    std::string reason; // why the file gives nothing, where it does not
+    bool unreadable;    // it could not be read
+    std::vector<output_part> parts;
+};
+
+// What the file holds as `program`'s format, one part a WAV file. `body` is a
+// bank's .VB where it is a file of its own (kind none otherwise).
+[[nodiscard]] part_listing list_sound(converter_program program, const input_location& input,
+                                      const input_location& body);
 
 // The samples per second a program writes, with its switch or without; a CD
 // audio track's are its own.
 [[nodiscard]] std::uint32_t program_rate(converter_program program, bool rate_switch);
 
-// The most bytes the WAV file made from the input can hold.
-[[nodiscard]] double wav_bound(converter_program program, const input_location& input);
+// The most bytes the WAV file made from the input (or, for a sound format,
+// the part of it) can hold.
+[[nodiscard]] double wav_bound(converter_program program, const input_location& input, const output_part& part);
 
 struct conversion_request {
     converter_program program;
     bool rate_switch;
     std::string name; // the input's name, as the program's messages give it
     input_location input;
+    input_location body; // a bank's .VB, or kind none
+    output_part part;    // which of a sound format's outputs
 };
 
 struct conversion_reply {
@@ -85,5 +121,6 @@ struct conversion_reply {
 };
 
 // Runs the program on the input, as its command line would with the same
-// name and switch, and writes the WAV file through the host.
+// name and switch, or converts the part of a sound format's file, and
+// writes the WAV file through the host.
 [[nodiscard]] conversion_reply convert_input(const conversion_request& request);

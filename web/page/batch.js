@@ -5,6 +5,7 @@
 import { fromDecoder, pageEnds } from '../shared/messages.js';
 import { byPath } from '../shared/names.js';
 import { readImages } from './discs.js';
+import { pairSoundBanks } from './files.js';
 import { afterEnd, conversionsAtOnce, createQueue, mergeSorted } from './queue.js';
 import { createRow } from './rows.js';
 import { createSummary } from './summary.js';
@@ -51,8 +52,14 @@ async function convert(converter, row, storage, report) {
     if (cancelled) {
         return pageEnds.cancelled();
     }
+    const { files, location, name, size, body, part } = row.source;
     const conversion = ready.start({
-        ...row.source,
+        files,
+        location,
+        name,
+        size,
+        body: body ?? null,
+        part: part ?? null,
         program: row.settings.program,
         rateSwitch: row.settings.rateSwitch,
         storage: storage?.name ?? null,
@@ -119,6 +126,10 @@ export function createBatch(page, converter, storage) {
             if (!end.wav) {
                 storage?.remove(row.outputName); // what a cancel or a failure left
             }
+            if (end.type === fromDecoder.split.type && !row.cleared) {
+                split(row, end);
+                return;
+            }
             switch (afterEnd(end, running.size, row.cleared)) {
             case 'retry':
                 queue.setLimit(running.size - 1);
@@ -181,6 +192,23 @@ export function createBatch(page, converter, storage) {
         queue.add(waiting);
     }
 
+    // A sound format's file that gives several WAV files: its row gives way
+    // to one row a part, each under the file's path with the part's suffix.
+    function split(row, { program, parts }) {
+        rows = rows.filter((other) => other !== row);
+        row.item.remove();
+        row.release();
+        summary.added(-row.size);
+        summary.progressed(row.bytesDone, 0);
+        addRows(parts.map((part) => ({
+            ...row.source,
+            path: `${row.path}${part.suffix}`,
+            name: `${row.source.name}${part.suffix}`,
+            size: part.bytes,
+            part: { ...part, program },
+        })), row.settings);
+    }
+
     // A file sorted as holding no sound, converted with the program the
     // user chose for it.
     function convertAnyway(row, program) {
@@ -210,7 +238,7 @@ export function createBatch(page, converter, storage) {
                 return;
             }
             page.notice.textContent = '';
-            addRows([...sources, ...failed], settings);
+            addRows([...pairSoundBanks(sources), ...failed], settings);
         },
 
         cancelAll() {

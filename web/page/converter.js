@@ -96,7 +96,7 @@ function startWorkers(urls, module) {
 
 // The last message of a job; a pair that ends one other than by failing is
 // kept for the next.
-const ends = new Set([fromDecoder.done, fromDecoder.failed, fromDecoder.skipped,
+const ends = new Set([fromDecoder.done, fromDecoder.failed, fromDecoder.skipped, fromDecoder.split,
     fromDecoder.listed].map((end) => end.type));
 
 // One job on a pair of workers, whose writer's requests and answers this

@@ -50,3 +50,37 @@ export function droppedFiles(dataTransfer) {
         ? [looseFile(entry, entry.name)]
         : entryFiles(entry)))).then((lists) => lists.flat());
 }
+
+const stemOf = (path) => path.slice(0, path.lastIndexOf('.')).toLowerCase();
+const extensionOf = (path) => path.slice(path.lastIndexOf('.') + 1).toLowerCase();
+
+// Each sound bank's header (.VH) with its body (.VB): the file of the same
+// name in the same folder, matched without regard to case, loose or in the
+// same disc image. The pair becomes one source, the header's, with `body`
+// saying where the .VB lies; the .VB is no source of its own.
+export function pairSoundBanks(sources) {
+    const bodies = new Map();
+    for (const source of sources) {
+        if (extensionOf(source.path) === 'vb') {
+            bodies.set(stemOf(source.path), source);
+        }
+    }
+    const claimed = new Set();
+    const paired = sources.map((source) => {
+        const body = extensionOf(source.path) === 'vh' ? bodies.get(stemOf(source.path)) : undefined;
+        const loose = body?.location === null && source.location === null;
+        if (body === undefined || (!loose && body.files !== source.files)) {
+            return source;
+        }
+        claimed.add(body);
+        return {
+            ...source,
+            size: source.size + body.size,
+            files: loose ? [...source.files, ...body.files] : source.files,
+            body: loose
+                ? { kind: 'wholeFile', file: 1, start: 0, sectors: 0, layout: 'raw', size: body.size, form2: false }
+                : body.location,
+        };
+    });
+    return paired.filter((source) => !claimed.has(source));
+}

@@ -1,7 +1,7 @@
 // One file's row in the list: its path, the program and rate used, the
 // sound's length, its status, a play control and a download, with the
 // program's messages, the waveform and the status's meaning folded beneath.
-import { programs } from '../shared/converters.js';
+import { conversionLabels, programs } from '../shared/converters.js';
 import { fromDecoder } from '../shared/messages.js';
 import { pageStatus, statusLabel, statusMeaning } from '../shared/statuses.js';
 
@@ -28,6 +28,14 @@ function drawWaveform(canvas, { low, high }) {
         const column = Math.floor((x * low.length) / canvas.width);
         context.fillRect(x, middle - high[column] * scale, 1, Math.max(1, (high[column] - low[column]) * scale));
     }
+}
+
+// What converts a file, as the row says it: "XA (detected): stereo, 37800
+// samples per second", and what more there is to say.
+export function programText({ program, rate, sorted, channels, note }) {
+    const how = sorted ? ' (detected)' : '';
+    const more = note ? `; ${note}` : '';
+    return `${program}${how}: ${channels === 2 ? 'stereo' : 'mono'}, ${rate} samples per second${more}`;
 }
 
 // `source` is what the row converts: its `path` in the list, the `name` the
@@ -97,8 +105,7 @@ export function createRow(source, { settings, outputName, onCancel, onConvert })
         // A message from the conversion's worker while it runs.
         report(message) {
             if (message.type === fromDecoder.program.type) {
-                const how = message.sorted ? ' (detected)' : '';
-                program.textContent = `${message.program}${how}: ${message.rate} samples per second`;
+                program.textContent = programText(message);
             } else if (message.type === fromDecoder.print.type) {
                 // Appended, not rewritten: the text so far is never copied.
                 consoleText.append(message.text);
@@ -122,8 +129,10 @@ export function createRow(source, { settings, outputName, onCancel, onConvert })
                 row.status !== pageStatus.skipped);
             if (row.status === pageStatus.skipped && source.files.length > 0) {
                 const offer = element('span', { className: 'convert-anyway' }, ...programs.map((program) => {
-                    const button = element('button', { type: 'button', textContent: `Convert with ${program}` });
-                    button.setAttribute('aria-label', `Convert ${path} with ${program}`);
+                    const label = conversionLabels[program];
+                    const button = element('button', { type: 'button', textContent: `Convert with ${label}` });
+                    button.setAttribute('aria-label', `Convert ${path} with ${label}`);
+                    button.dataset.program = program;
                     button.addEventListener('click', () => onConvert(program));
                     return button;
                 }));

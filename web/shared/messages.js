@@ -23,12 +23,15 @@ export const toDecoder = {
     // One file to convert. `files` are the Files it is read from (one, or a
     // disc image's); `location` says where in them it lies (null: the whole
     // of the first; else as a listing gives it); `name` is what the program is given, and
-    // `size` how many bytes it is read from; `program` is 'cinerip',
-    // 'blockrip' or 'auto' (sorted by content); `storage` the page's folder in
-    // the origin-private file system, or null; `outputName` the WAV file's
-    // name there.
-    convert: messageType('convert', ({ files, location, name, size, program, rateSwitch, storage, outputName }) =>
-        ({ files, location, name, size, program, rateSwitch, storage, outputName })),
+    // `size` how many bytes it is read from; `program` is one of
+    // converters.js's programs or 'auto' (sorted by content); `storage` the
+    // page's folder in the origin-private file system, or null; `outputName`
+    // the WAV file's name there. `body` is where a sound bank's body lies
+    // when it is a file of its own (a location, as `location`), else null;
+    // `part`, one of the parts a `split` gave, with the `program` (a sound
+    // format) that gave it, else null.
+    convert: messageType('convert', ({ files, location, name, size, program, rateSwitch, storage, outputName, body,
+        part }) => ({ files, location, name, size, program, rateSwitch, storage, outputName, body, part })),
     // A disc image to list: `image` is 'iso', 'bin' (raw sectors) or 'cue';
     // `files` its File, or for a cue sheet its File and then every file that
     // may be one it names.
@@ -39,9 +42,11 @@ export const toDecoder = {
 
 // A decoding worker to the page, while a job runs.
 export const fromDecoder = {
-    // Which program converts the file, at what rate, and whether it was
-    // sorted to it rather than chosen.
-    program: messageType('program', (program, rate, sorted) => ({ program, rate, sorted })),
+    // What converts the file (a program's or a format's label), to how many
+    // channels at what rate, whether it was sorted to it rather than chosen,
+    // and what more the row says of it (a VAG file's name, say), or ''.
+    program: messageType('program', ({ program, rate, sorted, channels, note }) =>
+        ({ program, rate, sorted, channels, note })),
     // The program's messages, as much of them as a row keeps (see log.js).
     print: messageType('print', (text) => ({ text })),
     // How much of the input has been read.
@@ -57,6 +62,11 @@ export const fromDecoder = {
     failed: messageType('failed', (message) => ({ message })),
     // The end of a job whose file was sorted as holding no sound, and why.
     skipped: messageType('skipped', (reason) => ({ reason })),
+    // The end of a job whose file, of the sound format `program`, gives
+    // several WAV files: each of `parts` (its `suffix` to the file's path
+    // and name, the `bytes` it is read from, and what the module needs to
+    // convert it) becomes a row of its own.
+    split: messageType('split', (program, parts) => ({ program, parts })),
     // The end of a listing: whether the file is a disc image at all (a .bin
     // may be any file), the image's entries, each with its `path`, and
     // either the `reason` it is not read or its `location` (kind 'dataFile'

@@ -6,11 +6,43 @@ import { test } from 'node:test';
 import { createLog } from '../workers/log.js';
 import { byPath, entryNames, zipName } from '../shared/names.js';
 import { cueSheets, imageSources } from '../page/discs.js';
+import { pairSoundBanks } from '../page/files.js';
+import { programText } from '../page/rows.js';
 import { afterEnd, conversionsAtOnce, createQueue } from '../page/queue.js';
 import { createSummary } from '../page/summary.js';
 import { createZipOffer } from '../page/zip_offer.js';
 import { statusLabel, statusMeaning, summaryKind } from '../shared/statuses.js';
 import { answerInOrder, blobTarget } from '../workers/writer.js';
+
+test('sound banks: a .VH takes the .VB of its name and folder, loose or in the same image', () => {
+    const image = ['image file'];
+    const loose = (path, size = 10) => ({ path, size, files: [path], location: null });
+    const inImage = (path, files = image) => ({ path, size: 20, files, location: { kind: 'dataFile', path } });
+    for (const [sources, paired] of [
+        [[loose('A/KIT.VH'), loose('A/kit.vb', 5)], [['A/KIT.VH', 15, ['A/KIT.VH', 'A/kit.vb'], 'wholeFile']]],
+        [[loose('A/KIT.VH'), loose('B/KIT.VB')],
+            [['A/KIT.VH', 10, ['A/KIT.VH'], null], ['B/KIT.VB', 10, ['B/KIT.VB'], null]]],
+        [[loose('KIT.VH')], [['KIT.VH', 10, ['KIT.VH'], null]]],
+        [[inImage('D/S/KIT.VH'), inImage('D/S/KIT.VB')], [['D/S/KIT.VH', 40, image, 'dataFile']]],
+        [[inImage('D/S/KIT.VH'), inImage('D/S/KIT.VB', ['another image'])],
+            [['D/S/KIT.VH', 20, image, null], ['D/S/KIT.VB', 20, ['another image'], null]]],
+        [[loose('X.VB'), loose('X.VAB')], [['X.VB', 10, ['X.VB'], null], ['X.VAB', 10, ['X.VAB'], null]]],
+    ]) {
+        assert.deepEqual(pairSoundBanks(sources).map(({ path, size, files, body }) => [path, size, files,
+            body?.kind ?? null]), paired, sources.map(({ path }) => path).join(', '));
+    }
+});
+
+test('rows: what converts a file, with its channels, rate and what more there is to say', () => {
+    for (const [message, text] of [
+        [{ program: 'XA', rate: 37800, sorted: true, channels: 2, note: '' },
+            'XA (detected): stereo, 37800 samples per second'],
+        [{ program: 'VAG', rate: 22050, sorted: false, channels: 1, note: 'named A' },
+            'VAG: mono, 22050 samples per second; named A'],
+    ]) {
+        assert.equal(programText(message), text);
+    }
+});
 
 test('names: ZIP entries are unique whatever the paths, rows and ZIPs are named as people sort', () => {
     for (const [paths, names] of [

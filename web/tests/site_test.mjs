@@ -219,6 +219,22 @@ const broken = Buffer.concat([chunk('Vi10', 16, Buffer.alloc(8, 0x55)),
     chunk('Ad10', 8 + 16 * 10, Buffer.concat([block(0x2c), block(0x5c), block(0xf3)]))]);
 const noise = Buffer.concat([validBlocks(16 * 50), randomBytes(7)]);
 
+// The WAV files that the project's own reader makes of a sound format's
+// file (and a bank's body), by name.
+function readNatively(kind, ...files) {
+    const folder = fs.mkdtempSync(path.join(work, 'native-'));
+    const ran = spawnSync(env.READ_SOUND_FILE, [kind, ...files, folder]);
+    assert.equal(ran.status, 0, String(ran.stderr));
+    return new Map(fs.readdirSync(folder).map((name) => [name, fs.readFileSync(path.join(folder, name))]));
+}
+
+function assertSameWav(row, native) {
+    assert.equal(row.status, '0', `${row.path}: ${row.meaning}`);
+    assert.ok(native !== undefined, `${row.path}: no such output natively`);
+    assert.ok(row.wav.equals(native), `${row.path}: the WAV bytes differ`);
+    assert.equal(row.download, `${row.name}.wav`);
+}
+
 const onlyIn = (...engines) => (engines.includes(engineName) ? false : `runs in ${engines.join(' and ')} only`);
 
 const cases = [
@@ -229,8 +245,8 @@ const cases = [
         const collator = new Intl.Collator(undefined, { numeric: true });
         assert.deepEqual(rows.map((row) => row.path), rows.map((row) => row.path).sort(collator.compare));
         const byName = Object.fromEntries(rows.map((row) => [row.name, row]));
-        assert.match(byName['fanfare.str'].program, /^cinerip \(detected\): 22050 samples per second$/);
-        assert.match(byName['chord.vb'].program, /^blockrip \(detected\): 11025/);
+        assert.match(byName['fanfare.str'].program, /^cinerip \(detected\): mono, 22050 samples per second$/);
+        assert.match(byName['chord.vb'].program, /^blockrip \(detected\): mono, 11025/);
         assert.match(byName['broken.str'].output,
             /filterid = 15,\r\nWARNING: file ends inside an audio chunk\r\nDONE!\r\n$/);
         for (const [name, program] of [['fanfare.str', 'cinerip'], ['chord.vb', 'blockrip'], ['broken.str', 'cinerip'],
@@ -240,7 +256,7 @@ const cases = [
         }
         const [switched] = (await choose([sample('fanfare.str')], { rateSwitch: true }))
             .filter((row) => row.name === 'fanfare.str' && row.wav.readUInt32LE(24) === 11025);
-        assert.match(switched.program, /^cinerip \(detected\): 11025/);
+        assert.match(switched.program, /^cinerip \(detected\): mono, 11025/);
         assertSameAsNative(switched, convertNatively('cinerip', 'fanfare.str', fs.readFileSync(sample('fanfare.str')),
             true));
     }],
@@ -387,24 +403,65 @@ const cases = [
         assert.equal(paths.at(-1), 'DISC/XA/A.STR');
     }],
 
+    ['splits each sound format\'s file into its WAV files, each at its own rate', {}, async () => {
+        const copy = (name, as, change = () => {}) => {
+            const bytes = fs.readFileSync(sample(name));
+            change(bytes);
+            return writeFile(as, bytes);
+        };
+        const chosen = [sample('VOICES.XA'), sample('JINGLE.VAG'), copy('KIT.VH', 'kit.vh'), copy('KIT.VB', 'Kit.VB'),
+            sample('DRUMS.VAB'), copy('JINGLE.VAG', 'ODD.VAG', (bytes) => bytes.writeUInt32BE(0, 16)),
+            copy('KIT.VH', 'ALONE.VH')];
+        const rows = await choose(chosen, { rows: 3 + 1 + 3 + 1 + 1 + 1 });
+        const byPath = Object.fromEntries(rows.map((row) => [row.path, row]));
+        const native = new Map([...readNatively('xa', sample('VOICES.XA')),
+            ...readNatively('vag', sample('JINGLE.VAG')), ...readNatively('vag', path.join(work, 'ODD.VAG')),
+            ...readNatively('bank', path.join(work, 'kit.vh'), path.join(work, 'Kit.VB')),
+            ...readNatively('bank', sample('DRUMS.VAB'))]);
+        const table = [
+            ['VOICES.XA.f1c01', /^XA \(detected\): stereo, 37800 samples per second$/],
+            ['VOICES.XA.f1c03-1', /^XA \(detected\): mono, 18900 samples per second$/],
+            ['VOICES.XA.f1c03-2', /^XA \(detected\): mono, 18900 samples per second$/],
+            ['JINGLE.VAG', /^VAG \(detected\): mono, 44100 samples per second; named JINGLE$/],
+            ['ODD.VAG', /^VAG \(detected\): mono, 22050 .*; named JINGLE; its header's rate \(0\) cannot be right$/],
+            ['kit.vh.s001', /^sound bank \(detected\): mono, 44100 samples per second$/],
+            ['kit.vh.s002', /^sound bank \(detected\): mono, 88200 samples per second$/],
+            ['kit.vh.s003', /^sound bank \(detected\): mono, 44100 samples per second$/],
+            ['DRUMS.VAB', /^sound bank \(detected\): mono, 21422 samples per second$/],
+        ];
+        assert.deepEqual(rows.map((row) => row.path).sort(), [...table.map(([name]) => name), 'ALONE.VH'].sort());
+        for (const [name, program] of table) {
+            assertSameWav(byPath[name], native.get(`${name}.wav`));
+            assert.match(byPath[name].program, program);
+        }
+        assert.equal(byPath['ALONE.VH'].meaning, 'Not converted: a sound bank\'s header without its body (.VB).');
+        // The loop of the VAG file is kept for players and samplers.
+        assert.ok(byPath['JINGLE.VAG'].wav.includes(Buffer.from('smpl')));
+        const zip = unzip(Buffer.from((await engine.evaluate(downloadAll)).bytes, 'base64'));
+        assert.deepEqual([...zip.keys()].sort(), table.map(([name]) => `${name}.wav`).sort());
+    }],
+
     ['reads disc images and converts only their sound', {}, async () => {
         // A disc as the project's tool makes it from a folder: as one .bin,
-        // as one .bin a track, and (without its Form 2 file) as an .iso.
+        // as one .bin a track, and as an .iso, which keeps no XA sound.
         const sources = {
             'MOVIES/INTRO.STR': fs.readFileSync(sample('fanfare.str')),
             'SOUND/CHORD.VB': fs.readFileSync(sample('chord.vb')),
             'SYSTEM.CNF': Buffer.from('BOOT = cdrom:\\SLUS_000.00;1\r\n'),
             DUMMY: Buffer.alloc(0),
-            'SOUND/MUSIC.XA': randomBytes(9000),
+            'SOUND/VOICES.XA': fs.readFileSync(sample('VOICES.XA')),
+            'SOUND/KIT.VH': fs.readFileSync(sample('KIT.VH')),
+            'SOUND/KIT.VB': fs.readFileSync(sample('KIT.VB')),
         };
         for (const disc of ['GAME', 'PLAIN']) {
             for (const [name, bytes] of Object.entries(sources)) {
-                if (disc === 'GAME' || !name.endsWith('.XA')) {
-                    fs.mkdirSync(path.dirname(path.join(work, disc, name)), { recursive: true });
-                    fs.writeFileSync(path.join(work, disc, name), bytes);
-                }
+                fs.mkdirSync(path.dirname(path.join(work, disc, name)), { recursive: true });
+                fs.writeFileSync(path.join(work, disc, name), bytes);
             }
         }
+        const native = new Map([...readNatively('xa', sample('VOICES.XA')),
+            ...readNatively('bank', sample('KIT.VH'), sample('KIT.VB'))]);
+        const part = (name) => (row) => assertSameWav(row, native.get(`${name}.wav`));
         const tool = (...args) => assert.equal(spawnSync(args[0], args.slice(1), { cwd: work }).status, 0,
             args.join(' '));
         tool(env.MAKE_DISC_IMAGE, 'GAME', 'Game', writeFile('track.raw', randomBytes(30000)));
@@ -415,8 +472,9 @@ const cases = [
         const chosen = ['Game.cue', 'Game.bin', 'Game (tracks).cue', 'Game (Track 1).bin', 'Game (Track 2).bin',
             'Plain.iso',
             'Broken.iso', 'Lost.cue'];
-        // Five entries a disc, the audio track on two, and the two that fail.
-        const rows = await choose(chosen.map((name) => path.join(work, name)), { rows: 3 * 4 + 2 + 2 });
+        // Eight entries a disc, the audio track and the XA file's three parts
+        // on two, a bank's three parts on each, and the two that fail.
+        const rows = await choose(chosen.map((name) => path.join(work, name)), { rows: 2 * 11 + 8 + 2 });
         const byPath = Object.fromEntries(rows.map((row) => [row.path, row]));
         const skipped = (why) => (row) =>
             assert.ok(row.status === 'skipped' && row.meaning === `Not converted: ${why}.`, row.path);
@@ -435,8 +493,12 @@ const cases = [
                 [`${disc}/SYSTEM.CNF`, skipped('not ADPCM sound')],
                 [`${disc}/MOVIES/INTRO.STR`, same('cinerip', 'MOVIES/INTRO.STR')],
                 [`${disc}/SOUND/CHORD.VB`, same('blockrip', 'SOUND/CHORD.VB')],
-                ...(disc === 'Plain' ? [] : [[`${disc}/SOUND/MUSIC.XA`, skipped('not ADPCM sound')],
-                    [`${disc}/Track 02`, track]]),
+                ...['s001', 's002', 's003'].map((n) => [`${disc}/SOUND/KIT.VH.${n}`, part(`KIT.VH.${n}`)]),
+                ...(disc === 'Plain'
+                    ? [[`${disc}/SOUND/VOICES.XA`, skipped('XA sound needs the disc image\'s raw sectors')]]
+                    : [[`${disc}/Track 02`, track],
+                        ...['f1c01', 'f1c03-1', 'f1c03-2'].map((n) => [`${disc}/SOUND/VOICES.XA.${n}`,
+                            part(`VOICES.XA.${n}`)])]),
             ]),
         ];
         assert.deepEqual(rows.map((row) => row.path).sort(), table.map(([name]) => name).sort());
@@ -447,14 +509,14 @@ const cases = [
         // A skipped file converted anyway, with the program chosen for it.
         const again = await engine.evaluate(async () => {
             const row = document.querySelector('[data-path="Plain/SYSTEM.CNF"]');
-            row.querySelector('.convert-anyway button:last-child').click();
+            row.querySelector('.convert-anyway button[data-program="blockrip"]').click();
             await window.until(() => row.dataset.status !== undefined);
             return row.dataset.status;
         });
         assert.equal(again, '0');
         const zip = unzip(Buffer.from((await engine.evaluate(downloadAll)).bytes, 'base64'));
         assert.ok(zip.has('Game/Track 02.wav') && zip.has('Plain/SYSTEM.CNF.wav') && !zip.has('Game/DUMMY.wav'));
-        assert.equal(zip.size, 3 + 3 + 3, 'the sound of each disc, and the file converted anyway');
+        assert.equal(zip.size, 9 + 9 + 5 + 1, 'the sound of each disc, and the file converted anyway');
     }],
 
     // Firefox's WebDriver BiDi refuses to set a folder on an input, and

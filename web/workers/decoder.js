@@ -3,10 +3,11 @@
 // so that the page stays responsive and a cancel can end a conversion at
 // once. The page starts it beside a writer (writer.js) and passes their
 // messages on; shared/messages.js defines them all.
-import { conversionLabels } from '../shared/converters.js';
+import { conversionLabels, soundFormats } from '../shared/converters.js';
 import { fromDecoder, toDecoder, workerReady } from '../shared/messages.js';
 import { createLog } from './log.js';
-import { convertInput, instantiate, listDisc, locationOf, programRate, sortInput, wavBound } from './module.js';
+import { convertInput, instantiate, listDisc, listSound, locationOf, noBody, programRate, sortInput,
+    wavBound } from './module.js';
 import { answered, keptOutput } from './output.js';
 import { jobFiles } from './reading.js';
 
@@ -55,35 +56,61 @@ function hostOf(input, output, messages) {
     };
 }
 
-// Converts one file. With the program on 'auto' it is sorted first, and
-// ends as skipped where it holds no sound. Progress counts what the
-// conversion reads, from where sorting left off.
-async function convert(rippers, { files, location, name, size, program: chosen, rateSwitch, storage, outputName }) {
+// Converts one file, or one part of a sound format's file. With the program
+// on 'auto' it is sorted first, and ends as skipped where it holds no sound.
+// A sound format's file is listed first: one that gives several WAV files
+// ends split, each to be converted as a part. Progress counts what the
+// conversion reads, from where sorting and listing left off.
+async function convert(rippers, { files, location, name, size, program: chosen, rateSwitch, storage, outputName,
+    body, part: given }) {
     const messages = messageLog();
     let progress = () => {};
     const input = jobFiles(files, (bytesRead) => progress(bytesRead));
     const output = { current: null };
     const host = hostOf(input, output, messages);
+    const skip = (reason) => {
+        messages.end();
+        self.postMessage(fromDecoder.skipped(reason));
+    };
     try {
-        const where = locationOf(location, size);
+        const where = locationOf(location, files[0].size);
+        const bodyWhere = body ?? noBody;
         const audio = where.kind === 'audioTrack';
-        let program = audio ? 'cdAudio' : chosen;
+        let program = audio ? 'cdAudio' : given?.program ?? chosen;
         if (program === 'auto') {
             const sorted = await sortInput(rippers, host, where);
             if (sorted.verdict === 'unreadable') {
                 throw input.unreadable();
             }
             if (sorted.verdict === 'skipped') {
-                messages.end();
-                self.postMessage(fromDecoder.skipped(sorted.reason));
+                skip(sorted.reason);
                 return;
             }
             program = sorted.verdict;
         }
-        const rate = programRate(rippers, program, rateSwitch);
-        self.postMessage(fromDecoder.program(conversionLabels[program], rate, chosen === 'auto' && !audio));
+        let part = given ?? null;
+        if (part === null && soundFormats.includes(program)) {
+            const listed = await listSound(rippers, host, program, where, bodyWhere);
+            if (listed.unreadable) {
+                throw input.unreadable();
+            }
+            if (listed.reason !== '') {
+                skip(listed.reason);
+                return;
+            }
+            if (listed.parts.length > 1) {
+                messages.end();
+                self.postMessage(fromDecoder.split(program, listed.parts));
+                return;
+            }
+            [part] = listed.parts;
+        }
+        const rate = part === null ? programRate(rippers, program, rateSwitch) : part.rate;
+        const channels = part?.channels ?? (audio ? 2 : 1);
+        self.postMessage(fromDecoder.program({ program: conversionLabels[program], rate,
+            sorted: chosen === 'auto' && !audio, channels, note: part?.note ?? '' }));
 
-        output.current = keptOutput(storage, outputName, wavBound(rippers, program, where));
+        output.current = keptOutput(storage, outputName, wavBound(rippers, program, where, part));
         const readBefore = input.bytesRead;
         let reported = 0;
         progress = (bytesRead) => {
@@ -95,7 +122,7 @@ async function convert(rippers, { files, location, name, size, program: chosen, 
             }
         };
         const { status, frames, waveform } = await convertInput(rippers, host, { program, rateSwitch, name,
-            location: where });
+            location: where, body: bodyWhere, part });
         const wav = await output.current.result();
         messages.end();
         self.postMessage(fromDecoder.done({ status, wav, rate, frames, waveform, memory: rippers.HEAPU8.length }));

@@ -43,8 +43,18 @@ export function instantiate(module) {
 // Where a job's input lies, as the page's messages give it: null for the
 // whole of its first file, of `size` bytes.
 export function locationOf(location, size) {
-    return location ?? { kind: 'wholeFile', file: 0, start: 0, sectors: 0, layout: 'raw', size };
+    return location ?? { kind: 'wholeFile', file: 0, start: 0, sectors: 0, layout: 'raw', size, form2: false };
 }
+
+// No second input: what a job that has none gives for a bank's body.
+export const noBody = { kind: 'none', file: 0, start: 0, sectors: 0, layout: 'raw', size: 0, form2: false };
+
+// The part of a sound format's file a conversion writes, as the module
+// takes it: none for the programs.
+const partFields = ({ suffix, note, channels, rate, start, end, bytes, xaFile, xaChannel, eightBit }) =>
+    ({ suffix, note, channels, rate, start, end, bytes, xaFile, xaChannel, eightBit });
+const noPart = partFields({ suffix: '', note: '', channels: 1, rate: 0, start: 0, end: 0, bytes: 0, xaFile: 0,
+    xaChannel: 0, eightBit: false });
 
 const toModule = (rippers, location) => ({
     ...location,
@@ -74,13 +84,22 @@ export async function sortInput(rippers, host, location) {
     return { verdict: nameOf(rippers.Verdict, sorted.verdict), reason: sorted.reason };
 }
 
+// The parts of a file of a sound format (converters.js's soundFormats).
+export async function listSound(rippers, host, program, location, body) {
+    rippers.host = host;
+    const { reason, unreadable, parts } = await rippers.listSound(rippers.Program[program],
+        toModule(rippers, location), toModule(rippers, body));
+    return { reason, unreadable, parts: parts.map(partFields) };
+}
+
 export const programRate = (rippers, program, rateSwitch) => rippers.programRate(rippers.Program[program], rateSwitch);
 
-export const wavBound = (rippers, program, location) => rippers.wavBound(rippers.Program[program], toModule(rippers,
-    location));
+export const wavBound = (rippers, program, location, part) => rippers.wavBound(rippers.Program[program],
+    toModule(rippers, location), part === null ? noPart : partFields(part));
 
-export async function convertInput(rippers, host, { program, rateSwitch, name, location }) {
+export async function convertInput(rippers, host, { program, rateSwitch, name, location, body, part }) {
     rippers.host = host;
-    return rippers.convertInput({ program: rippers.Program[program], rateSwitch, name, input: toModule(rippers,
-        location) });
+    return rippers.convertInput({ program: rippers.Program[program], rateSwitch, name,
+        input: toModule(rippers, location), body: toModule(rippers, body),
+        part: part === null ? noPart : partFields(part) });
 }

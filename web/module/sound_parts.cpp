@@ -1,0 +1,108 @@
+// The sound formats' files on the page: their inputs opened through the
+// host, and their parts in the page's terms.
+#include "sound_parts.hpp"
+
+#include "locations.hpp"
+#include "sound_files.hpp"
+
+namespace {
+
+sound_format format_of(converter_program program)
+{
+    return program == converter_program::xa    ? sound_format::xa
+           : program == converter_program::vag ? sound_format::vag
+                                               : sound_format::bank;
+}
+
+// A data file in raw sectors is read whole, subheaders and all, for its XA
+// sound; the rest as their bytes, as many as recorded: a VAG file or a bank
+// lies in Form 1 sectors, which the reader cuts to that size.
+sound_file file_of(converter_program program, const input_location& input, const input_location& body)
+{
+    const bool sectors = program == converter_program::xa && input.kind == input_kind::data_file;
+    sound_file file{[input, sectors]() {
+                        return sectors ? open_located_sectors(input, read_pace::converting)
+                                       : open_located(input, read_pace::converting);
+                    },
+                    sectors ? whole(input.sectors) * raw_sector_bytes : whole(input.size), sectors};
+    if (body.kind != input_kind::none) {
+        file.open_body = [body]() { return open_located(body, read_pace::converting); };
+        file.body_size = whole(body.size);
+    }
+    return file;
+}
+
+output_part page_part(const sound_part& part)
+{
+    return {part.suffix,
+            part.note,
+            part.format.channels,
+            static_cast<int>(part.format.rate),
+            static_cast<double>(part.start),
+            static_cast<double>(part.end),
+            static_cast<double>(part.bytes),
+            part.xa_file,
+            part.xa_channel,
+            part.eight_bit};
+}
+
+sound_part reader_part(const output_part& part)
+{
+    return {part.suffix,
+            part.note,
+            {static_cast<std::uint16_t>(part.channels), static_cast<std::uint32_t>(part.rate)},
+            whole(part.start),
+            whole(part.end),
+            whole(part.bytes),
+            static_cast<std::uint8_t>(part.xa_file),
+            static_cast<std::uint8_t>(part.xa_channel),
+            part.eight_bit};
+}
+
+} // namespace
+
+bool is_sound_format(converter_program program)
+{
+    return program == converter_program::xa || program == converter_program::vag || program == converter_program::bank;
+}
+
+part_listing list_sound(converter_program program, const input_location& input, const input_location& body)
+{
+    if (!is_sound_format(program)) {
+        return {"not a sound format's file", false, {}};
+    }
+    if (program == converter_program::xa && input.kind == input_kind::data_file && input.layout != sector_layout::raw) {
+        return {std::string{xa_needs_raw_sectors}, false, {}};
+    }
+    const sound_listing listed = list_sound_parts(format_of(program), file_of(program, input, body));
+    part_listing listing{listed.reason, listed.unreadable, {}};
+    for (const sound_part& part : listed.parts) {
+        listing.parts.push_back(page_part(part));
+    }
+    return listing;
+}
+
+double sound_wav_bound(converter_program program, const output_part& part)
+{
+    return static_cast<double>(sound_part_bound(format_of(program), reader_part(part)));
+}
+
+conversion_reply convert_sound(const conversion_request& request)
+{
+    const sound_part part = reader_part(request.part);
+    outline_builder outline{sound_part_bound(format_of(request.program), part) / 2};
+    host_sink sink{canonical_header_bytes, outline};
+    wav_output output{sink};
+    host_console messages;
+    const part_conversion converted = convert_sound_part(
+        format_of(request.program), file_of(request.program, request.input, request.body), part, output, messages);
+    const bool closed = sink.close() == io_status::ok;
+    const auto frames = static_cast<double>(converted.frames);
+    if (converted.outcome == stage_outcome::finished && closed) {
+        return {exit_status(run_outcome::done), frames, outline.outline()};
+    }
+    messages.print(converted.outcome == stage_outcome::read_failed ? cannot_read_message(request.name)
+                                                                   : cannot_write_message(request.name + ".wav"));
+    discard_job_output();
+    return {exit_status(run_outcome::stopped_early), frames, outline.outline()};
+}

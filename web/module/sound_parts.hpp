@@ -1,0 +1,20 @@
+#pragma once
+
+// The sound formats' files, a part (one WAV file) at a time: list_sound in
+// module_api.hpp says what parts a file has.
+#include "module_api.hpp"
+
+#include <string_view>
+
+// Why an XA file in an image of 2048-byte sectors is not converted.
+inline constexpr std::string_view xa_needs_raw_sectors = "XA sound needs the disc image's raw sectors";
+
+[[nodiscard]] bool is_sound_format(converter_program program);
+
+// The most bytes a part's WAV file can hold.
+[[nodiscard]] double sound_wav_bound(converter_program program, const output_part& part);
+
+// Converts the request's part: a mono or stereo WAV file under the
+// canonical header, with a "smpl" chunk where its sample loops. A failure
+// prints the programs' message for it and keeps nothing.
+[[nodiscard]] conversion_reply convert_sound(const conversion_request& request);
