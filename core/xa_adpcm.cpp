@@ -47,26 +47,57 @@ std::int32_t scaled_code(std::span<const std::uint8_t, xa_group_bytes> group, st
     }
 }
 
-// One unit's 28 samples into every `stride`th place of `out`. The prediction
-// adds 32 and shifts right by 6 (an arithmetic shift: it floors), and the
-// clamped sample is what the next one is predicted from.
-template <bool eight_bit>
-void decode_unit(std::span<const std::uint8_t, xa_group_bytes> group, std::size_t unit, xa_channel_state& state,
-                 std::int16_t* out, std::size_t stride)
-{
-    const unit_header header = header_of(group[header_offset + unit]);
-    std::int32_t old = state.old;
-    std::int32_t older = state.older;
-    for (std::size_t j = 0; j < xa_samples_per_unit; ++j) {
+// The next sample of a unit: the prediction adds 32 and shifts right by 6
+// (an arithmetic shift: it floors), and the clamped sample is what the next
+// one is predicted from.
+struct unit_decoder {
+    unit_header header;
+    std::int32_t old;
+    std::int32_t older;
+
+    std::int32_t next(std::int32_t code)
+    {
         const std::int32_t predicted = (header.filter.k0 * old + header.filter.k1 * older + 32) >> 6;
-        const std::int32_t sample = std::clamp(scaled_code<eight_bit>(group, unit, j, header.shift) + predicted,
-                                               std::int32_t{-32768}, std::int32_t{32767});
+        std::int32_t sample = code + predicted;
+        // A branch, not a select: a sample seldom needs clamping, and a
+        // predicted branch keeps the clamp off the chain of samples that
+        // each waits on the last.
+        if (static_cast<std::uint32_t>(sample + 32768) > 0xFFFFU) [[unlikely]] {
+            sample = sample < 0 ? -32768 : 32767;
+        }
         older = old;
         old = sample;
-        out[j * stride] = static_cast<std::int16_t>(sample);
+        return sample;
     }
-    state.old = old;
-    state.older = older;
+};
+
+// One unit's 28 samples, one after another.
+template <bool eight_bit>
+void decode_unit(std::span<const std::uint8_t, xa_group_bytes> group, std::size_t unit, xa_channel_state& state,
+                 std::int16_t* out)
+{
+    unit_decoder decoder{header_of(group[header_offset + unit]), state.old, state.older};
+    for (std::size_t j = 0; j < xa_samples_per_unit; ++j) {
+        out[j] = static_cast<std::int16_t>(decoder.next(scaled_code<eight_bit>(group, unit, j, decoder.header.shift)));
+    }
+    state = {decoder.old, decoder.older};
+}
+
+// A left unit and the right one beside it, as 28 frames: the two sides
+// depend on nothing of each other, so they are decoded side by side.
+template <bool eight_bit>
+void decode_unit_pair(std::span<const std::uint8_t, xa_group_bytes> group, std::size_t unit, xa_stream_state& state,
+                      std::int16_t* frames)
+{
+    unit_decoder left{header_of(group[header_offset + unit]), state[0].old, state[0].older};
+    unit_decoder right{header_of(group[header_offset + unit + 1]), state[1].old, state[1].older};
+    for (std::size_t j = 0; j < xa_samples_per_unit; ++j) {
+        frames[2 * j] = static_cast<std::int16_t>(left.next(scaled_code<eight_bit>(group, unit, j, left.header.shift)));
+        frames[2 * j + 1] =
+            static_cast<std::int16_t>(right.next(scaled_code<eight_bit>(group, unit + 1, j, right.header.shift)));
+    }
+    state[0] = {left.old, left.older};
+    state[1] = {right.old, right.older};
 }
 
 template <bool eight_bit>
@@ -76,15 +107,13 @@ std::size_t decode_group(std::span<const std::uint8_t, xa_group_bytes> group, bo
     constexpr std::size_t units = eight_bit ? 4 : 8;
     if (!stereo) {
         for (std::size_t unit = 0; unit < units; ++unit) {
-            decode_unit<eight_bit>(group, unit, state[0], out.data() + unit * xa_samples_per_unit, 1);
+            decode_unit<eight_bit>(group, unit, state[0], out.data() + unit * xa_samples_per_unit);
         }
         return units * xa_samples_per_unit;
     }
     // Even units are the left side, odd ones the right, a pair at a time.
     for (std::size_t unit = 0; unit < units; unit += 2) {
-        std::int16_t* frames = out.data() + unit * xa_samples_per_unit;
-        decode_unit<eight_bit>(group, unit, state[0], frames, 2);
-        decode_unit<eight_bit>(group, unit + 1, state[1], frames + 1, 2);
+        decode_unit_pair<eight_bit>(group, unit, state, out.data() + unit * xa_samples_per_unit);
     }
     return units * xa_samples_per_unit;
 }
