@@ -7,6 +7,11 @@
 //                against blockrip
 //   image        the same stream inside a Mode 2 disc image, against the
 //                stream chosen loose on the page
+//   xa           as many bytes of raw XA sectors (one stereo stream at
+//                37,800 samples per second), against the stream, both on
+//                the page
+//   sorting      the stream sorted (the program on auto), against the
+//                stream with blockrip chosen
 //   8x64, 16x1, 3000x160b
 //                batches of files of random valid blocks against a shell
 //                loop running blockrip over them one after another, and
@@ -75,8 +80,11 @@ function native(files, parallel) {
 }
 
 // The page over the files: from choosing them to every row's end.
-async function page(engine, files, rows = files.length) {
-    await engine.evaluate(() => document.getElementById('clear').click());
+async function page(engine, files, rows = files.length, program = 'auto') {
+    await engine.evaluate((chosen) => {
+        document.getElementById('clear').click();
+        document.getElementById('program').value = chosen;
+    }, program);
     const started = process.hrtime.bigint();
     await engine.upload('#files', files);
     const statuses = await engine.evaluate((count) => new Promise((resolve) => {
@@ -118,6 +126,18 @@ function cases() {
         }
         return path.join(work, 'Disc.bin');
     });
+    // The first sector of the bundled XA sample, a stereo one, over and over.
+    const xa = once('xa', () => {
+        const sector = fs.readFileSync(path.join(environment.SAMPLES_DIR, 'VOICES.XA')).subarray(0, 2352);
+        const file = path.join(work, 'MUSIC.XA');
+        const descriptor = fs.openSync(file, 'w');
+        const piece = Buffer.concat(Array(256).fill(sector));
+        for (let written = 0; written + piece.length <= mebibytes << 20; written += piece.length) {
+            fs.writeSync(descriptor, piece);
+        }
+        fs.closeSync(descriptor);
+        return file;
+    });
     const batches = { '8x64': [8, 64 << 20], '16x1': [16, 1 << 20], '3000x160b': [3000, 160] };
     return {
         single: { what: `${mebibytes} MiB of blocks`, ours: (engine) => page(engine, [stream()]),
@@ -126,6 +146,16 @@ function cases() {
             what: `${mebibytes} MiB of blocks in a Mode 2 image, against them loose on the page`,
             ours: (engine) => page(engine, [image()], 1),
             theirs: async (engine) => page(engine, [stream()]),
+        },
+        xa: {
+            what: `${mebibytes} MiB of XA sectors, against as many of blocks, both on the page`,
+            ours: (engine) => page(engine, [xa()]),
+            theirs: (engine) => page(engine, [stream()]),
+        },
+        sorting: {
+            what: `${mebibytes} MiB of blocks sorted, against them with blockrip chosen`,
+            ours: (engine) => page(engine, [stream()]),
+            theirs: (engine) => page(engine, [stream()], 1, 'blockrip'),
         },
         ...Object.fromEntries(Object.entries(batches).flatMap(([name, [count, bytes]]) => {
             const files = once(name, () => batch(name, count, bytes));

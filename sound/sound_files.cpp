@@ -65,21 +65,10 @@ std::string stream_suffix(const xa_clip& clip, std::size_t clip_number, std::siz
     return clips_of_stream > 1 ? suffix + "-" + std::to_string(clip_number) : suffix;
 }
 
-sound_listing list_xa(const sound_file& file)
+// The listing's clips as parts, or why there are none.
+sound_listing xa_parts(const xa_clip_listing& listing, const sector_layout_of_file& layout)
 {
-    const xa_layout found = xa_layout_of(file);
-    if (found.unreadable) {
-        return {{}, true, {}};
-    }
-    if (found.layout.form == sector_form::none) {
-        return {"no whole sectors, which XA sound needs", false, {}};
-    }
-    const std::unique_ptr<byte_source> sectors = file.open();
-    if (!sectors) {
-        return {{}, true, {}};
-    }
-    const xa_clip_listing listing = list_xa_clips(*sectors, found.layout);
-    if (sectors->close() != io_status::ok || listing.read_failed) {
+    if (listing.read_failed) {
         return {{}, true, {}};
     }
     if (!listing.error.empty() || listing.clips.empty()) {
@@ -96,11 +85,45 @@ sound_listing list_xa(const sound_file& file)
         const stream_key key{clip.file, clip.channel};
         parts.parts.push_back({listing.clips.size() > 1 ? stream_suffix(clip, ++numbered[key], clips_of[key]) : "",
                                clip.coding.eight_bit ? "8-bit" : "", xa_clip_format(clip), clip.first_sector,
-                               clip.last_sector + 1,
-                               (clip.last_sector + 1 - clip.first_sector) * found.layout.sector_bytes, clip.file,
-                               clip.channel, clip.coding.eight_bit});
+                               clip.last_sector + 1, (clip.last_sector + 1 - clip.first_sector) * layout.sector_bytes,
+                               clip.file, clip.channel, clip.coding.eight_bit});
     }
     return parts;
+}
+
+// The file's sectors and their form, opened; or the listing that says why
+// there are none.
+struct opened_xa {
+    std::unique_ptr<byte_source> sectors;
+    sector_layout_of_file layout;
+    sound_listing failed;
+};
+
+opened_xa open_xa(const sound_file& file)
+{
+    const xa_layout found = xa_layout_of(file);
+    if (found.unreadable) {
+        return {nullptr, {}, {{}, true, {}}};
+    }
+    if (found.layout.form == sector_form::none) {
+        return {nullptr, {}, {"no whole sectors, which XA sound needs", false, {}}};
+    }
+    std::unique_ptr<byte_source> sectors = file.open();
+    if (!sectors) {
+        return {nullptr, {}, {{}, true, {}}};
+    }
+    return {std::move(sectors), found.layout, {}};
+}
+
+sound_listing list_xa(const sound_file& file)
+{
+    const opened_xa xa = open_xa(file);
+    if (!xa.sectors) {
+        return xa.failed;
+    }
+    xa_clip_listing listing = list_xa_clips(*xa.sectors, xa.layout);
+    listing.read_failed = xa.sectors->close() != io_status::ok || listing.read_failed;
+    return xa_parts(listing, xa.layout);
 }
 
 sound_listing list_vag(const sound_file& file)
@@ -245,6 +268,45 @@ part_conversion convert_sound_part(sound_format format, const sound_file& file, 
         return {stage_outcome::write_failed, frames};
     }
     return {stage_outcome::finished, frames};
+}
+
+first_part_conversion convert_first_sound_part(sound_format format, const sound_file& file, wav_output& output,
+                                               console& messages)
+{
+    if (format != sound_format::xa) {
+        first_part_conversion first{list_sound_parts(format, file), {stage_outcome::finished, 0}, false};
+        if (first.listing.parts.size() == 1) {
+            first.converted = convert_sound_part(format, file, first.listing.parts[0], output, messages);
+            first.sole = true;
+        }
+        return first;
+    }
+    const opened_xa xa = open_xa(file);
+    if (!xa.sectors) {
+        return {xa.failed, {stage_outcome::finished, 0}, false};
+    }
+    xa_clip_listing clips = list_xa_clips_converting_first(*xa.sectors, xa.layout, output);
+    clips.read_failed = xa.sectors->close() != io_status::ok || clips.read_failed;
+    first_part_conversion first{xa_parts(clips, xa.layout), {clips.stopped, 0}, false};
+    if (clips.stopped != stage_outcome::finished || first.listing.parts.size() != 1) {
+        return first;
+    }
+    const sound_part& part = first.listing.parts[0];
+    first.converted.frames = (output.length - canonical_header_bytes) / (2U * part.format.channels);
+    first.converted.outcome =
+        finish_wav(output) == io_status::ok ? stage_outcome::finished : stage_outcome::write_failed;
+    first.sole = true;
+    return first;
+}
+
+std::uint64_t sound_file_bound(sound_format format, const sound_file& file)
+{
+    if (format == sound_format::xa) {
+        return canonical_header_bytes + (file.size / 2336 + 1) * xa_max_sector_samples * 2;
+    }
+    return canonical_header_bytes +
+           (file.size + file.body_size + adpcm_block_bytes - 1) / adpcm_block_bytes * pcm_block_bytes +
+           sample_chunk_bytes;
 }
 
 std::uint64_t sound_part_bound(sound_format format, const sound_part& part)

@@ -63,5 +63,19 @@ struct part_conversion {
 [[nodiscard]] part_conversion convert_sound_part(sound_format format, const sound_file& file, const sound_part& part,
                                                  wav_output& output, console& messages);
 
+// Lists the file and, where it has one part alone, converts that part into
+// `output` as convert_sound_part does; an XA file is read once for both.
+// Where it has several parts, or none, what `output` holds is no file.
+struct first_part_conversion {
+    sound_listing listing;
+    part_conversion converted; // of the sole part; finished where none was converted
+    bool sole;                 // the file had one part, and `converted` is its conversion
+};
+[[nodiscard]] first_part_conversion convert_first_sound_part(sound_format format, const sound_file& file,
+                                                             wav_output& output, console& messages);
+
+// The most bytes the WAV file of any one part of the file can hold.
+[[nodiscard]] std::uint64_t sound_file_bound(sound_format format, const sound_file& file);
+
 // The most bytes the part's WAV file can hold.
 [[nodiscard]] std::uint64_t sound_part_bound(sound_format format, const sound_part& part);

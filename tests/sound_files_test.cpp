@@ -38,6 +38,7 @@ TEST(sound_files, each_sample_lists_its_parts_and_converts_each_exactly_to_its_l
     for (const named_bytes& sample : sound_format_samples()) {
         samples[sample.name] = sample.bytes;
     }
+    const bytes one_clip(samples["VOICES.XA"].begin(), samples["VOICES.XA"].begin() + 2 * 2352);
     bytes no_rate = samples["JINGLE.VAG"];
     std::fill_n(no_rate.begin() + 16, 4, 0);
     const bytes nothing;
@@ -60,6 +61,7 @@ TEST(sound_files, each_sample_lists_its_parts_and_converts_each_exactly_to_its_l
           {".f1c03-1", 1, 18900, 5 * 4032, false},
           {".f1c03-2", 1, 18900, 5 * 4032, false}},
          ""},
+        {"XA of one clip", sound_format::xa, one_clip, nullptr, "", {{"", 2, 37800, 2 * 2016, false}}, ""},
         {"VAG", sound_format::vag, samples["JINGLE.VAG"], nullptr, "", {{"", 1, 44100, 224952, true}}, "named JINGLE"},
         {"VAG at no rate",
          sound_format::vag,
@@ -99,6 +101,14 @@ TEST(sound_files, each_sample_lists_its_parts_and_converts_each_exactly_to_its_l
         EXPECT_EQ(listing.reason, c.reason) << c.name;
         EXPECT_FALSE(listing.unreadable) << c.name;
         ASSERT_EQ(listing.parts.size(), c.parts.size()) << c.name;
+        // Listed and converted at once, a sole part comes out the same.
+        memory_sink first_sink;
+        wav_output first_output{first_sink};
+        string_console first_messages;
+        const first_part_conversion first = convert_first_sound_part(c.format, file, first_output, first_messages);
+        EXPECT_EQ(first.sole, c.parts.size() == 1) << c.name;
+        EXPECT_EQ(first.listing.parts.size(), c.parts.size()) << c.name;
+        EXPECT_EQ(first.converted.outcome, stage_outcome::finished) << c.name;
         for (std::size_t i = 0; i < c.parts.size(); ++i) {
             const sound_part& part = listing.parts[i];
             const listed_part& expected = c.parts[i];
@@ -115,6 +125,11 @@ TEST(sound_files, each_sample_lists_its_parts_and_converts_each_exactly_to_its_l
             EXPECT_EQ(sink.bytes.size(), 44 + data + (expected.loops ? sample_chunk_bytes : 0))
                 << c.name << part.suffix;
             EXPECT_LE(sink.bytes.size(), sound_part_bound(c.format, part)) << c.name << part.suffix;
+            EXPECT_LE(sink.bytes.size(), sound_file_bound(c.format, file)) << c.name << part.suffix;
+            if (first.sole) {
+                EXPECT_EQ(first_sink.bytes, sink.bytes) << c.name;
+                EXPECT_EQ(first.converted.frames, expected.frames) << c.name;
+            }
         }
         EXPECT_EQ(c.parts.empty() ? "" : listing.parts[0].note, c.first_note) << c.name;
     }

@@ -42,9 +42,10 @@ private:
     std::array<std::uint8_t, 2352> sector_{};
 };
 
-} // namespace
-
-xa_clip_listing list_xa_clips(byte_source& sectors, const sector_layout_of_file& layout)
+// Lists the clips, handing each audio sector to `on_sector` with the index
+// of its clip; a stage outcome from it ends the listing.
+template <typename sector_handler>
+xa_clip_listing walk_clips(byte_source& sectors, const sector_layout_of_file& layout, sector_handler on_sector)
 {
     xa_clip_listing listing;
     std::map<stream_key, std::size_t> open; // each stream's clip, by its index
@@ -71,13 +72,46 @@ xa_clip_listing list_xa_clips(byte_source& sectors, const sector_layout_of_file&
                 {sector->file, sector->channel, sector->coding, sector->half_rate, index, index, 0});
             open[key] = listing.clips.size() - 1;
         }
-        xa_clip& clip = listing.clips[open[key]];
+        const std::size_t clip_index = open[key];
+        xa_clip& clip = listing.clips[clip_index];
         clip.last_sector = index;
         ++clip.sectors;
         if (sector->end_of_file) {
             open.erase(key);
         }
+        if (const std::optional<stage_outcome> stop = on_sector(*sector, clip_index)) {
+            listing.stopped = *stop;
+            return listing;
+        }
     }
+}
+
+} // namespace
+
+xa_clip_listing list_xa_clips(byte_source& sectors, const sector_layout_of_file& layout)
+{
+    return walk_clips(sectors, layout,
+                      [](const xa_audio_sector&, std::size_t) { return std::optional<stage_outcome>{}; });
+}
+
+xa_clip_listing list_xa_clips_converting_first(byte_source& sectors, const sector_layout_of_file& layout,
+                                               wav_output& output)
+{
+    xa_stream_state state{};
+    std::array<std::int16_t, xa_max_sector_samples> samples{};
+    return walk_clips(sectors, layout,
+                      [&](const xa_audio_sector& sector, std::size_t clip) -> std::optional<stage_outcome> {
+                          if (clip != 0) {
+                              return std::nullopt;
+                          }
+                          if (output.length == 0 &&
+                              write_canonical_header(output, {static_cast<std::uint16_t>(sector.coding.stereo ? 2 : 1),
+                                                              xa_rate(sector.half_rate)}) != io_status::ok) {
+                              return stage_outcome::write_failed;
+                          }
+                          const std::size_t count = decode_xa_sector(sector.sound, sector.coding, state, samples);
+                          return append_stop(append_pcm_samples(output, std::span{samples}.first(count)));
+                      });
 }
 
 pcm_format xa_clip_format(const xa_clip& clip)

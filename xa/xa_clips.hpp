@@ -28,11 +28,19 @@ struct xa_clip_listing {
     std::vector<xa_clip> clips; // in the order they begin
     std::string error;          // why the sectors cannot be read; empty when they can
     bool read_failed = false;   // the error is the file's, not its content's
+    // What stopped a listing that also converted: the output failed.
+    stage_outcome stopped = stage_outcome::finished;
 };
 
 // Reads every sector of `sectors`, a file of the form `layout` gives, and
 // lists its clips.
 [[nodiscard]] xa_clip_listing list_xa_clips(byte_source& sectors, const sector_layout_of_file& layout);
+
+// The same, and in the same reading the first clip as convert_xa_clip
+// writes it (unfinished), so that a file of one clip is read once. Where the
+// output fails, the listing stops with `stopped` saying so.
+[[nodiscard]] xa_clip_listing list_xa_clips_converting_first(byte_source& sectors, const sector_layout_of_file& layout,
+                                                             wav_output& output);
 
 // Writes one clip as a WAV file: 16-bit PCM of its channels at its rate,
 // under the canonical header, decoded from a zero state. `sectors` is the

@@ -37,19 +37,8 @@ val list_disc_for_page(image_type type, val names)
     return reply;
 }
 
-val list_sound_for_page(converter_program program, const input_location& input, const input_location& body)
+val conversion_val(const conversion_reply& converted)
 {
-    const part_listing listing = list_sound(program, input, body);
-    val reply = val::object();
-    reply.set("reason", listing.reason);
-    reply.set("unreadable", listing.unreadable);
-    reply.set("parts", array_of(listing.parts));
-    return reply;
-}
-
-val convert_input_for_page(const conversion_request& request)
-{
-    const conversion_reply converted = convert_input(request);
     val reply = val::object();
     reply.set("status", converted.status);
     reply.set("frames", converted.frames);
@@ -57,6 +46,21 @@ val convert_input_for_page(const conversion_request& request)
     outline.set("low", samples_of(converted.outline.low, converted.outline.columns_used));
     outline.set("high", samples_of(converted.outline.high, converted.outline.columns_used));
     reply.set("waveform", outline);
+    return reply;
+}
+
+val convert_input_for_page(const conversion_request& request)
+{
+    return conversion_val(convert_input(request));
+}
+
+val convert_first_part_for_page(const conversion_request& request)
+{
+    const first_part_reply first = convert_first_part(request);
+    val reply = conversion_val(first.converted);
+    reply.set("reason", first.listing.reason);
+    reply.set("unreadable", first.listing.unreadable);
+    reply.set("parts", array_of(first.listing.parts));
     return reply;
 }
 
@@ -135,10 +139,10 @@ EMSCRIPTEN_BINDINGS(rippers)
     // listDisc(ImageType, names: string[]) -> { error, entries: ListedEntry[], used: number[] }
     function("listDisc", &list_disc_for_page);
     function("sortInput", &sort_input);
-    // listSound(Program, input, body) -> { reason, unreadable, parts: SoundPart[] }
-    function("listSound", &list_sound_for_page);
     function("programRate", &program_rate);
     function("wavBound", &wav_bound);
     // convertInput(ConversionRequest) -> { status, frames, waveform: { low, high } }
     function("convertInput", &convert_input_for_page);
+    // convertFirstPart(ConversionRequest) -> the same, and { reason, unreadable, parts: SoundPart[] }
+    function("convertFirstPart", &convert_first_part_for_page);
 }

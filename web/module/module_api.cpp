@@ -150,10 +150,11 @@ std::uint32_t program_rate(converter_program program, bool rate_switch)
     return static_cast<std::uint32_t>(rate_switch ? profile.switched_rate : profile.default_rate);
 }
 
-double wav_bound(converter_program program, const input_location& input, const output_part& part)
+double wav_bound(converter_program program, const input_location& input, const input_location& body,
+                 const output_part& part)
 {
     if (is_sound_format(program)) {
-        return sound_wav_bound(program, part);
+        return sound_wav_bound(program, input, body, part);
     }
     const std::uint64_t bound = input_bound(input);
     if (program == converter_program::cd_audio) {

@@ -92,18 +92,18 @@ struct part_listing {
     std::vector<output_part> parts;
 };
 
-// What the file holds as `program`'s format, one part a WAV file. `body` is a
-// bank's .VB where it is a file of its own (kind none otherwise).
-[[nodiscard]] part_listing list_sound(converter_program program, const input_location& input,
-                                      const input_location& body);
-
+// What a sound format's file holds, one part a WAV file (convert_first_part
+// gives it). A request's `body` is a bank's .VB where it is a file of its own
+// (kind none otherwise).
 // The samples per second a program writes, with its switch or without; a CD
 // audio track's are its own.
 [[nodiscard]] std::uint32_t program_rate(converter_program program, bool rate_switch);
 
-// The most bytes the WAV file made from the input (or, for a sound format,
-// the part of it) can hold.
-[[nodiscard]] double wav_bound(converter_program program, const input_location& input, const output_part& part);
+// The most bytes the WAV file made from the input can hold: for a sound
+// format, the part's, or where the part is empty (end 0), any part's of the
+// input and the bank's `body`.
+[[nodiscard]] double wav_bound(converter_program program, const input_location& input, const input_location& body,
+                               const output_part& part);
 
 struct conversion_request {
     converter_program program;
@@ -119,6 +119,16 @@ struct conversion_reply {
     double frames; // the sound's length, in frames
     waveform_outline outline;
 };
+
+struct first_part_reply {
+    conversion_reply converted; // of the file's sole part, where it has one part alone
+    part_listing listing;       // what the file holds
+};
+
+// Lists a sound format's file (the request's part is not read) and, where it
+// has one part alone, converts that part, in one reading of an XA file.
+// Where it has several, or none, the WAV file begun is let go of.
+[[nodiscard]] first_part_reply convert_first_part(const conversion_request& request);
 
 // Runs the program on the input, as its command line would with the same
 // name and switch, or converts the part of a sound format's file, and

@@ -59,22 +59,8 @@ sound_part reader_part(const output_part& part)
             part.eight_bit};
 }
 
-} // namespace
-
-bool is_sound_format(converter_program program)
+part_listing page_listing(const sound_listing& listed)
 {
-    return program == converter_program::xa || program == converter_program::vag || program == converter_program::bank;
-}
-
-part_listing list_sound(converter_program program, const input_location& input, const input_location& body)
-{
-    if (!is_sound_format(program)) {
-        return {"not a sound format's file", false, {}};
-    }
-    if (program == converter_program::xa && input.kind == input_kind::data_file && input.layout != sector_layout::raw) {
-        return {std::string{xa_needs_raw_sectors}, false, {}};
-    }
-    const sound_listing listed = list_sound_parts(format_of(program), file_of(program, input, body));
     part_listing listing{listed.reason, listed.unreadable, {}};
     for (const sound_part& part : listed.parts) {
         listing.parts.push_back(page_part(part));
@@ -82,10 +68,48 @@ part_listing list_sound(converter_program program, const input_location& input, 
     return listing;
 }
 
-double sound_wav_bound(converter_program program, const output_part& part)
+// Why an input cannot be read as the format at all, before it is opened: XA
+// sound in an image that keeps only its sectors' data.
+std::string_view reason_before_reading(converter_program program, const input_location& input)
 {
-    return static_cast<double>(sound_part_bound(format_of(program), reader_part(part)));
+    const bool cooked = input.kind == input_kind::data_file && input.layout != sector_layout::raw;
+    return program == converter_program::xa && cooked ? xa_needs_raw_sectors : std::string_view{};
 }
+
+} // namespace
+
+bool is_sound_format(converter_program program)
+{
+    return program == converter_program::xa || program == converter_program::vag || program == converter_program::bank;
+}
+
+double sound_wav_bound(converter_program program, const input_location& input, const input_location& body,
+                       const output_part& part)
+{
+    const sound_format format = format_of(program);
+    return static_cast<double>(part.end > 0 ? sound_part_bound(format, reader_part(part))
+                                            : sound_file_bound(format, file_of(program, input, body)));
+}
+
+namespace {
+
+// The end of a conversion into `sink`: the reply, or the programs' message
+// for what failed, and the WAV file begun let go of.
+conversion_reply settle(const conversion_request& request, const part_conversion& converted, host_sink& sink,
+                        const outline_builder& outline, console& messages)
+{
+    const bool closed = sink.close() == io_status::ok;
+    const auto frames = static_cast<double>(converted.frames);
+    if (converted.outcome == stage_outcome::finished && closed) {
+        return {exit_status(run_outcome::done), frames, outline.outline()};
+    }
+    messages.print(converted.outcome == stage_outcome::read_failed ? cannot_read_message(request.name)
+                                                                   : cannot_write_message(request.name + ".wav"));
+    discard_job_output();
+    return {exit_status(run_outcome::stopped_early), frames, outline.outline()};
+}
+
+} // namespace
 
 conversion_reply convert_sound(const conversion_request& request)
 {
@@ -96,13 +120,27 @@ conversion_reply convert_sound(const conversion_request& request)
     host_console messages;
     const part_conversion converted = convert_sound_part(
         format_of(request.program), file_of(request.program, request.input, request.body), part, output, messages);
-    const bool closed = sink.close() == io_status::ok;
-    const auto frames = static_cast<double>(converted.frames);
-    if (converted.outcome == stage_outcome::finished && closed) {
-        return {exit_status(run_outcome::done), frames, outline.outline()};
+    return settle(request, converted, sink, outline, messages);
+}
+
+first_part_reply convert_first_part(const conversion_request& request)
+{
+    if (const std::string_view reason = reason_before_reading(request.program, request.input); !reason.empty()) {
+        discard_job_output();
+        return {{exit_status(run_outcome::done), 0, {}}, {std::string{reason}, false, {}}};
     }
-    messages.print(converted.outcome == stage_outcome::read_failed ? cannot_read_message(request.name)
-                                                                   : cannot_write_message(request.name + ".wav"));
+    const sound_format format = format_of(request.program);
+    const sound_file file = file_of(request.program, request.input, request.body);
+    outline_builder outline{sound_file_bound(format, file) / 2};
+    host_sink sink{canonical_header_bytes, outline};
+    wav_output output{sink};
+    host_console messages;
+    const first_part_conversion first = convert_first_sound_part(format, file, output, messages);
+    if (first.sole || first.converted.outcome != stage_outcome::finished) {
+        return {settle(request, first.converted, sink, outline, messages), page_listing(first.listing)};
+    }
+    // Several parts, or none: each part is converted on its own.
+    static_cast<void>(sink.close());
     discard_job_output();
-    return {exit_status(run_outcome::stopped_early), frames, outline.outline()};
+    return {{exit_status(run_outcome::done), 0, outline.outline()}, page_listing(first.listing)};
 }

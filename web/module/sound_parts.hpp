@@ -1,7 +1,7 @@
 #pragma once
 
-// The sound formats' files, a part (one WAV file) at a time: list_sound in
-// module_api.hpp says what parts a file has.
+// The sound formats' files, a part (one WAV file) at a time:
+// convert_first_part in module_api.hpp says what parts a file has.
 #include "module_api.hpp"
 
 #include <string_view>
@@ -11,8 +11,10 @@ inline constexpr std::string_view xa_needs_raw_sectors = "XA sound needs the dis
 
 [[nodiscard]] bool is_sound_format(converter_program program);
 
-// The most bytes a part's WAV file can hold.
-[[nodiscard]] double sound_wav_bound(converter_program program, const output_part& part);
+// The most bytes a part's WAV file can hold; for an empty part, any part's
+// of the input.
+[[nodiscard]] double sound_wav_bound(converter_program program, const input_location& input, const input_location& body,
+                                     const output_part& part);
 
 // Converts the request's part: a mono or stereo WAV file under the
 // canonical header, with a "smpl" chunk where its sample loops. A failure

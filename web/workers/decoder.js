@@ -6,7 +6,7 @@
 import { conversionLabels, soundFormats } from '../shared/converters.js';
 import { fromDecoder, toDecoder, workerReady } from '../shared/messages.js';
 import { createLog } from './log.js';
-import { convertInput, instantiate, listDisc, listSound, locationOf, noBody, programRate, sortInput,
+import { convertFirstPart, convertInput, instantiate, listDisc, locationOf, noBody, programRate, sortInput,
     wavBound } from './module.js';
 import { answered, keptOutput } from './output.js';
 import { jobFiles } from './reading.js';
@@ -58,9 +58,10 @@ function hostOf(input, output, messages) {
 
 // Converts one file, or one part of a sound format's file. With the program
 // on 'auto' it is sorted first, and ends as skipped where it holds no sound.
-// A sound format's file is listed first: one that gives several WAV files
+// A sound format's file is listed as its part is converted, where it has one
+// alone (an XA file is read once for both); one that gives several WAV files
 // ends split, each to be converted as a part. Progress counts what the
-// conversion reads, from where sorting and listing left off.
+// conversion reads, from where sorting left off.
 async function convert(rippers, { files, location, name, size, program: chosen, rateSwitch, storage, outputName,
     body, part: given }) {
     const messages = messageLog();
@@ -68,9 +69,9 @@ async function convert(rippers, { files, location, name, size, program: chosen, 
     const input = jobFiles(files, (bytesRead) => progress(bytesRead));
     const output = { current: null };
     const host = hostOf(input, output, messages);
-    const skip = (reason) => {
+    const end = (message) => {
         messages.end();
-        self.postMessage(fromDecoder.skipped(reason));
+        self.postMessage(message);
     };
     try {
         const where = locationOf(location, files[0].size);
@@ -83,34 +84,22 @@ async function convert(rippers, { files, location, name, size, program: chosen, 
                 throw input.unreadable();
             }
             if (sorted.verdict === 'skipped') {
-                skip(sorted.reason);
+                end(fromDecoder.skipped(sorted.reason));
                 return;
             }
             program = sorted.verdict;
         }
-        let part = given ?? null;
-        if (part === null && soundFormats.includes(program)) {
-            const listed = await listSound(rippers, host, program, where, bodyWhere);
-            if (listed.unreadable) {
-                throw input.unreadable();
-            }
-            if (listed.reason !== '') {
-                skip(listed.reason);
-                return;
-            }
-            if (listed.parts.length > 1) {
-                messages.end();
-                self.postMessage(fromDecoder.split(program, listed.parts));
-                return;
-            }
-            [part] = listed.parts;
+        const part = given ?? null;
+        const listing = part === null && soundFormats.includes(program);
+        const sorted = chosen === 'auto' && !audio;
+        const announce = (rate, channels, note) => self.postMessage(fromDecoder.program({
+            program: conversionLabels[program], rate, sorted, channels, note }));
+        if (!listing) {
+            announce(part?.rate ?? programRate(rippers, program, rateSwitch), part?.channels ?? (audio ? 2 : 1),
+                part?.note ?? '');
         }
-        const rate = part === null ? programRate(rippers, program, rateSwitch) : part.rate;
-        const channels = part?.channels ?? (audio ? 2 : 1);
-        self.postMessage(fromDecoder.program({ program: conversionLabels[program], rate,
-            sorted: chosen === 'auto' && !audio, channels, note: part?.note ?? '' }));
 
-        output.current = keptOutput(storage, outputName, wavBound(rippers, program, where, part));
+        output.current = keptOutput(storage, outputName, wavBound(rippers, program, where, bodyWhere, part));
         const readBefore = input.bytesRead;
         let reported = 0;
         progress = (bytesRead) => {
@@ -121,11 +110,26 @@ async function convert(rippers, { files, location, name, size, program: chosen, 
                 self.postMessage(fromDecoder.progress(Math.min(done, size), size));
             }
         };
-        const { status, frames, waveform } = await convertInput(rippers, host, { program, rateSwitch, name,
-            location: where, body: bodyWhere, part });
+        const conversion = { program, rateSwitch, name, location: where, body: bodyWhere, part };
+        const converted = await (listing ? convertFirstPart : convertInput)(rippers, host, conversion);
         const wav = await output.current.result();
-        messages.end();
-        self.postMessage(fromDecoder.done({ status, wav, rate, frames, waveform, memory: rippers.HEAPU8.length }));
+        if (listing) {
+            if (converted.unreadable) {
+                throw input.unreadable();
+            }
+            if (converted.reason !== '') {
+                end(fromDecoder.skipped(converted.reason));
+                return;
+            }
+            if (converted.parts.length > 1) {
+                end(fromDecoder.split(program, converted.parts));
+                return;
+            }
+            announce(converted.parts[0].rate, converted.parts[0].channels, converted.parts[0].note);
+        }
+        const { status, frames, waveform } = converted;
+        const rate = listing ? converted.parts[0].rate : part?.rate ?? programRate(rippers, program, rateSwitch);
+        end(fromDecoder.done({ status, wav, rate, frames, waveform, memory: rippers.HEAPU8.length }));
     } finally {
         input.release();
     }

@@ -84,22 +84,25 @@ export async function sortInput(rippers, host, location) {
     return { verdict: nameOf(rippers.Verdict, sorted.verdict), reason: sorted.reason };
 }
 
-// The parts of a file of a sound format (converters.js's soundFormats).
-export async function listSound(rippers, host, program, location, body) {
-    rippers.host = host;
-    const { reason, unreadable, parts } = await rippers.listSound(rippers.Program[program],
-        toModule(rippers, location), toModule(rippers, body));
-    return { reason, unreadable, parts: parts.map(partFields) };
-}
-
 export const programRate = (rippers, program, rateSwitch) => rippers.programRate(rippers.Program[program], rateSwitch);
 
-export const wavBound = (rippers, program, location, part) => rippers.wavBound(rippers.Program[program],
-    toModule(rippers, location), part === null ? noPart : partFields(part));
+export const wavBound = (rippers, program, location, body, part) => rippers.wavBound(rippers.Program[program],
+    toModule(rippers, location), toModule(rippers, body), part === null ? noPart : partFields(part));
 
-export async function convertInput(rippers, host, { program, rateSwitch, name, location, body, part }) {
+const request = (rippers, { program, rateSwitch, name, location, body, part }) => ({
+    program: rippers.Program[program], rateSwitch, name, input: toModule(rippers, location),
+    body: toModule(rippers, body), part: part === null ? noPart : partFields(part) });
+
+export async function convertInput(rippers, host, conversion) {
     rippers.host = host;
-    return rippers.convertInput({ program: rippers.Program[program], rateSwitch, name,
-        input: toModule(rippers, location), body: toModule(rippers, body),
-        part: part === null ? noPart : partFields(part) });
+    return rippers.convertInput(request(rippers, conversion));
+}
+
+// A sound format's file listed, and its part converted where it has one
+// alone: the conversion's reply, with the listing's `reason`, `unreadable`
+// and `parts`.
+export async function convertFirstPart(rippers, host, conversion) {
+    rippers.host = host;
+    const reply = await rippers.convertFirstPart(request(rippers, { ...conversion, part: null }));
+    return { ...reply, parts: reply.parts.map(partFields) };
 }
