@@ -1,7 +1,8 @@
 // The XA reader over any file, read in any shape: its form recognised or
 // forced, its clips listed, and each clip (up to 16) written as a WAV file
 // that holds exactly its sectors' samples under a canonical header whose
-// sizes agree with its length.
+// sizes agree with its length. Listed while the first clip converts, the
+// file gives the same clips and that clip the same bytes.
 #include "fuzz_checks.hpp"
 #include "xa_clips.hpp"
 
@@ -41,6 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         owned += clip.sectors;
     }
     require(owned <= sectors);
+    memory_source listed_again{file, fetch_bytes};
+    memory_sink first_sink;
+    wav_output first_output{first_sink, 3};
+    const xa_clip_listing converting = list_xa_clips_converting_first(listed_again, layout, first_output);
+    require(converting.error.empty() && converting.stopped == stage_outcome::finished &&
+            converting.clips.size() == listing.clips.size());
+    require(listing.clips.empty() || finish_wav(first_output) == io_status::ok);
     for (std::size_t i = 0; i < std::min<std::size_t>(listing.clips.size(), 16); ++i) {
         const xa_clip& clip = listing.clips[i];
         memory_source source{file, fetch_bytes};
@@ -53,6 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const canonical_wav_header header = make_canonical_wav_header(
             xa_clip_format(clip), static_cast<std::uint32_t>(sink.bytes.size() - canonical_header_bytes));
         require(std::equal(header.begin(), header.end(), sink.bytes.begin()));
+        require(i != 0 || sink.bytes == first_sink.bytes);
     }
     return 0;
 }
