@@ -145,4 +145,11 @@ TEST(sound_files, each_sample_lists_its_parts_and_converts_each_exactly_to_its_l
     string_console messages;
     EXPECT_EQ(convert_sound_part(sound_format::xa, failing, whole.parts.at(0), output, messages).outcome,
               stage_outcome::read_failed);
+    // An output that fails while the file is listed stops the listing.
+    memory_sink full{1000};
+    wav_output into_full{full, 3};
+    const first_part_conversion stopped =
+        convert_first_sound_part(sound_format::xa, memory_file(voices), into_full, messages);
+    EXPECT_EQ(stopped.converted.outcome, stage_outcome::write_failed);
+    EXPECT_FALSE(stopped.sole);
 }

@@ -136,8 +136,12 @@ first_part_reply convert_first_part(const conversion_request& request)
     wav_output output{sink};
     host_console messages;
     const first_part_conversion first = convert_first_sound_part(format, file, output, messages);
-    if (first.sole || first.converted.outcome != stage_outcome::finished) {
+    if (first.sole) {
         return {settle(request, first.converted, sink, outline, messages), page_listing(first.listing)};
+    }
+    if (first.converted.outcome != stage_outcome::finished) {
+        // The listing stopped where the output failed: its parts are not all.
+        return {settle(request, first.converted, sink, outline, messages), {}};
     }
     // Several parts, or none: each part is converted on its own.
     static_cast<void>(sink.close());

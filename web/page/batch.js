@@ -238,7 +238,10 @@ export function createBatch(page, converter, storage) {
                 return;
             }
             page.notice.textContent = '';
-            addRows([...pairSoundBanks(sources), ...failed], settings);
+            // A .VB goes with its .VH only where banks are read as such: blockrip
+            // chosen by hand converts each file as it is.
+            const banks = settings.program === 'auto' || settings.program === 'bank';
+            addRows([...(banks ? pairSoundBanks(sources) : sources), ...failed], settings);
         },
 
         cancelAll() {

@@ -113,22 +113,25 @@ async function convert(rippers, { files, location, name, size, program: chosen, 
         const conversion = { program, rateSwitch, name, location: where, body: bodyWhere, part };
         const converted = await (listing ? convertFirstPart : convertInput)(rippers, host, conversion);
         const wav = await output.current.result();
+        // A listing whose conversion failed has no parts, and ends with the
+        // failure's status.
+        const { status, frames, waveform } = converted;
+        const [sole] = listing ? converted.parts : [];
         if (listing) {
             if (converted.unreadable) {
                 throw input.unreadable();
             }
-            if (converted.reason !== '') {
+            if (status === 0 && converted.reason !== '') {
                 end(fromDecoder.skipped(converted.reason));
                 return;
             }
-            if (converted.parts.length > 1) {
+            if (status === 0 && converted.parts.length > 1) {
                 end(fromDecoder.split(program, converted.parts));
                 return;
             }
-            announce(converted.parts[0].rate, converted.parts[0].channels, converted.parts[0].note);
+            announce(sole?.rate ?? 0, sole?.channels ?? 1, sole?.note ?? '');
         }
-        const { status, frames, waveform } = converted;
-        const rate = listing ? converted.parts[0].rate : part?.rate ?? programRate(rippers, program, rateSwitch);
+        const rate = listing ? sole?.rate ?? 0 : part?.rate ?? programRate(rippers, program, rateSwitch);
         end(fromDecoder.done({ status, wav, rate, frames, waveform, memory: rippers.HEAPU8.length }));
     } finally {
         input.release();
