@@ -121,7 +121,7 @@ block_tally sample_blocks(input_stream& input)
 
 // Enough of a file's start for the sound structures: every sector that
 // find_xa_sound looks at, behind the largest header before them.
-constexpr std::size_t front_bytes = cdxa_header_bytes + xa_sectors_to_sort * 2352;
+constexpr std::size_t front_bytes = cdxa_header_bytes + xa_sectors_to_sort * raw_form_sector_bytes;
 
 // Up to `limit` bytes from the source's start, fewer where it ends first;
 // nothing where a fetch fails.

@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr std::size_t raw_sector_bytes = 2352;
-
 bool read_failure(read_status status)
 {
     return status == read_status::failed || status == read_status::interrupted;
@@ -47,9 +45,9 @@ struct xa_layout {
 xa_layout xa_layout_of(const sound_file& file)
 {
     if (file.whole_sectors) {
-        return {{sector_form::raw, 0, raw_sector_bytes}};
+        return {{sector_form::raw, 0, raw_form_sector_bytes}};
     }
-    std::array<std::uint8_t, cdxa_header_bytes + sectors_to_recognise * raw_sector_bytes> bytes{};
+    std::array<std::uint8_t, cdxa_header_bytes + sectors_to_recognise * raw_form_sector_bytes> bytes{};
     const front_read front = read_front(file, bytes);
     if (read_failure(front.status)) {
         return {{}, true};
@@ -302,7 +300,7 @@ first_part_conversion convert_first_sound_part(sound_format format, const sound_
 std::uint64_t sound_file_bound(sound_format format, const sound_file& file)
 {
     if (format == sound_format::xa) {
-        return canonical_header_bytes + (file.size / 2336 + 1) * xa_max_sector_samples * 2;
+        return canonical_header_bytes + (file.size / headless_form_sector_bytes + 1) * xa_max_sector_samples * 2;
     }
     return canonical_header_bytes +
            (file.size + file.body_size + adpcm_block_bytes - 1) / adpcm_block_bytes * pcm_block_bytes +

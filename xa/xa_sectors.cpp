@@ -5,8 +5,8 @@
 
 namespace {
 
-constexpr std::size_t raw_bytes = 2352;
-constexpr std::size_t headless_bytes = 2336;
+constexpr std::size_t raw_bytes = raw_form_sector_bytes;
+constexpr std::size_t headless_bytes = headless_form_sector_bytes;
 constexpr std::size_t raw_subheader_at = 16; // after the sync and the header
 
 constexpr std::array<std::uint8_t, 12> sync{0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};

@@ -21,6 +21,8 @@ struct sector_layout_of_file {
     std::size_t sector_bytes; // 2352 or 2336
 };
 
+inline constexpr std::size_t raw_form_sector_bytes = 2352;
+inline constexpr std::size_t headless_form_sector_bytes = 2336;
 inline constexpr std::size_t cdxa_header_bytes = 44;
 inline constexpr std::size_t sectors_to_recognise = 4;
 
