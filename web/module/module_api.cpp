@@ -5,6 +5,7 @@
 #include "cinerip.hpp"
 #include "host_files.hpp"
 #include "locations.hpp"
+#include "sort_disc_file.hpp"
 #include "sound_parts.hpp"
 
 #include <algorithm>
@@ -119,18 +120,11 @@ disc_contents list_disc(image_type type, const std::vector<std::string>& names)
 
 sorting_reply sort_input(const input_location& input)
 {
-    if (input.kind == input_kind::data_file && input.form2 && input.layout != sector_layout::raw) {
-        return {content_verdict::skipped, std::string{xa_needs_raw_sectors}};
-    }
-    if (const std::unique_ptr<byte_source> sectors = open_located_sectors(input, read_pace::sorting)) {
-        switch (find_xa_sound(*sectors, whole(input.sectors) * raw_sector_bytes)) {
-        case xa_presence::found:
-            return {content_verdict::xa, {}};
-        case xa_presence::unreadable:
-            return {content_verdict::unreadable, {}};
-        case xa_presence::absent:
-            break;
-        }
+    if (input.kind == input_kind::data_file) {
+        host_image image = job_image(read_pace::sorting);
+        const sorted_content sorted =
+            sort_disc_file(image, {entry_kind::data_file, {}, sectors_of(input), whole(input.size), {}, input.form2});
+        return {sorted.verdict, std::string{sorted.reason}};
     }
     outline_builder unused{0};
     host_input_files files{[&] { return open_located(input, read_pace::sorting); }, unused};

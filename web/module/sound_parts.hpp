@@ -4,10 +4,7 @@
 // convert_first_part in module_api.hpp says what parts a file has.
 #include "module_api.hpp"
 
-#include <string_view>
-
-// Why an XA file in an image of 2048-byte sectors is not converted.
-inline constexpr std::string_view xa_needs_raw_sectors = "XA sound needs the disc image's raw sectors";
+#include "sort_disc_file.hpp"
 
 [[nodiscard]] bool is_sound_format(converter_program program);
 
