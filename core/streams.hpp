@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -89,7 +90,9 @@ public:
     [[nodiscard]] read_status read(std::span<std::uint8_t> into)
     {
         if (into.size() <= window_.size()) {
-            std::memcpy(into.data(), window_.data(), into.size());
+            // copy_n, not memcpy: a read of nothing may come before any
+            // window, whose data is then null.
+            std::copy_n(window_.data(), into.size(), into.data());
             window_ = window_.subspan(into.size());
             return read_status::complete;
         }
