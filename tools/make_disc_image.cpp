@@ -38,19 +38,6 @@ bool is_xa(const std::filesystem::path& path)
     return extension == ".XA";
 }
 
-// The data and subheader of each of a file's raw sectors.
-void take_whole_sectors(image_file& file)
-{
-    std::vector<std::uint8_t> data;
-    for (std::size_t at = 0; at + 2352 <= file.bytes.size(); at += 2352) {
-        const auto sector = file.bytes.begin() + static_cast<std::ptrdiff_t>(at);
-        file.subheaders.push_back({sector[16], sector[17], sector[18], sector[19]});
-        const std::ptrdiff_t length = (sector[18] & 0x20U) != 0 ? 2324 : 2048;
-        data.insert(data.end(), sector + 24, sector + 24 + length);
-    }
-    file.bytes = std::move(data);
-}
-
 std::vector<image_file> folder_files(const std::filesystem::path& folder)
 {
     std::vector<image_file> files;
@@ -58,7 +45,7 @@ std::vector<image_file> folder_files(const std::filesystem::path& folder)
         if (entry.is_regular_file()) {
             image_file file{entry.path().lexically_relative(folder).generic_string(), read_all(entry.path()), {}};
             if (recognise_sector_form(file.bytes, file.bytes.size()).form == sector_form::raw) {
-                take_whole_sectors(file);
+                file = whole_sectors_file(file.path, file.bytes);
             } else if (is_xa(entry.path())) {
                 file.form2 = {true};
             }

@@ -12,6 +12,11 @@ std::string blockrip_path()
     return utf8_string(executable_directory() / BLOCKRIP_NAME);
 }
 
+std::string discrip_path()
+{
+    return utf8_string(executable_directory() / DISCRIP_NAME);
+}
+
 program_result run_program(const std::string& program, const std::vector<std::string>& arguments,
                            const std::filesystem::path& directory, program_options options)
 {

@@ -35,6 +35,7 @@ struct program_options {
 [[nodiscard]] std::filesystem::path executable_directory();
 [[nodiscard]] std::string cinerip_path();
 [[nodiscard]] std::string blockrip_path();
+[[nodiscard]] std::string discrip_path();
 
 // A program started in the background, for tests that act on it while it
 // runs; its standard output is collected by wait().
