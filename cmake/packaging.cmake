@@ -5,15 +5,15 @@
 # Debian links them; the ZIP the Windows ones, which are static anyway.
 if(WIN32)
   # A ZIP that users unpack anywhere: the programs and the README side by side.
-  install(TARGETS cinerip blockrip RUNTIME DESTINATION . COMPONENT programs)
+  install(TARGETS cinerip blockrip discrip RUNTIME DESTINATION . COMPONENT programs)
   install(FILES README.md DESTINATION . RENAME README.txt COMPONENT documentation)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME windows-x86_64)
 else()
   include(GNUInstallDirs)
-  install(TARGETS cinerip blockrip RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
+  install(TARGETS cinerip blockrip discrip RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
   if(TARGET cinerip_portable)
-    install(TARGETS cinerip_portable blockrip_portable RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    install(TARGETS cinerip_portable blockrip_portable discrip_portable RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
             COMPONENT portable_programs EXCLUDE_FROM_ALL)
   endif()
   install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/psx-adpcm-rippers COMPONENT documentation)

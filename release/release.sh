@@ -80,19 +80,19 @@ trap 'rm -rf "$scratch"' EXIT
 for arch in amd64 arm64; do
   deb="$out/psx-adpcm-rippers_${version}_${arch}.deb"
   check test "$(dpkg-deb -f "$deb" Architecture)" = "$arch"
-  check test "$(dpkg-deb -c "$deb" | awk '$6 ~ /^\.\/usr\/bin\/(cinerip|blockrip)$/' | wc -l)" = 2
+  check test "$(dpkg-deb -c "$deb" | awk '$6 ~ /^\.\/usr\/bin\/(cinerip|blockrip|discrip)$/' | wc -l)" = 3
 done
 for cpu in x86_64 arm64; do
   top="psx-adpcm-rippers-${version}-linux-${cpu}"
   tar -xzf "$out/$top.tar.gz" -C "$scratch"
-  for program in cinerip blockrip; do
+  for program in cinerip blockrip discrip; do
     check test -x "$scratch/$top/usr/bin/$program"
     check test -z "$(readelf -d "$scratch/$top/usr/bin/$program" 2>/dev/null | grep NEEDED)"
   done
 done
 zip="$out/psx-adpcm-rippers-${version}-windows-x86_64.zip"
 listing=$(cmake -E tar tf "$zip")
-for program in cinerip blockrip; do
+for program in cinerip blockrip discrip; do
   check grep -qx "psx-adpcm-rippers-${version}-windows-x86_64/$program.exe" <<<"$listing"
 done
 listing=$(cmake -E tar tf "$out/$web.zip")
