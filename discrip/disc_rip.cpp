@@ -38,6 +38,13 @@ std::string folder_of(const std::string& path)
     return slash == std::string::npos ? "" : path.substr(0, slash + 1);
 }
 
+// The folder of a file's name on the disk, as typed: with either slash.
+std::string disk_folder_of(const std::string& name)
+{
+    const std::size_t slash = name.find_last_of("/\\");
+    return slash == std::string::npos ? "" : name.substr(0, slash + 1);
+}
+
 std::string base_name(const std::string& path)
 {
     return path.substr(folder_of(path).size());
@@ -176,8 +183,9 @@ class source_gathering {
 public:
     source_gathering(file_system& files, rip_plan& plan) : files_{files}, plan_{plan} {}
 
-    // The files of one input; `beside` are more files a cue sheet among them
-    // may name (those beside a cue sheet given alone), no sources of their own.
+    // The files of every input, taken together as files chosen together on
+    // the page are; `beside` are more files a cue sheet among them may name
+    // (those beside a cue sheet given alone), no sources of their own.
     void add(const std::vector<folder_tree::found_file>& found, const std::vector<folder_tree::found_file>& beside)
     {
         std::set<std::string> claimed;
@@ -221,8 +229,10 @@ private:
     {
         std::vector<folder_tree::found_file> candidates;
         std::vector<std::string> names;
+        // Beside it on the disk: where the files of one folder were chosen,
+        // their paths on the page say the same.
         for (const folder_tree::found_file& other : found) {
-            if (other.path != cue.path && folder_of(other.path) == folder_of(cue.path)) {
+            if (other.name != cue.name && disk_folder_of(other.name) == disk_folder_of(cue.name)) {
                 candidates.push_back(other);
                 names.push_back(base_name(other.path));
             }
@@ -661,8 +671,9 @@ run_outcome run_discrip(std::span<const std::string> arguments, unsigned cores, 
     const interrupt_watch watch{stop_requests};
     shared_interrupts each_run{stop_requests};
     rip_plan plan;
-    source_gathering gathering{files, plan};
     bool unreadable_input = false;
+    std::vector<folder_tree::found_file> chosen;
+    std::vector<folder_tree::found_file> beside;
     for (const std::string& input : options->inputs) {
         const std::optional<std::vector<folder_tree::found_file>> found = folders.files_under(input);
         if (!found) {
@@ -670,9 +681,20 @@ run_outcome run_discrip(std::span<const std::string> arguments, unsigned cores, 
             unreadable_input = true;
             continue;
         }
-        const bool cue_alone = found->size() == 1 && extension_of(found->front().path) == "cue";
-        gathering.add(*found, cue_alone ? folders.files_beside(input) : std::vector<folder_tree::found_file>{});
+        chosen.insert(chosen.end(), found->begin(), found->end());
+        if (found->size() == 1 && extension_of(found->front().path) == "cue") {
+            const std::vector<folder_tree::found_file> more = folders.files_beside(input);
+            beside.insert(beside.end(), more.begin(), more.end());
+        }
     }
+    // A file given, or found beside two cue sheets, counts once.
+    std::set<std::string> seen;
+    for (const folder_tree::found_file& file : chosen) {
+        seen.insert(file.name);
+    }
+    std::erase_if(beside, [&](const folder_tree::found_file& file) { return !seen.insert(file.name).second; });
+    source_gathering gathering{files, plan};
+    gathering.add(chosen, beside);
     pair_sound_banks(plan.sources);
     std::stable_sort(plan.sources.begin(), plan.sources.end(),
                      [](const rip_source& a, const rip_source& b) { return before_by_path(a.path, b.path); });
