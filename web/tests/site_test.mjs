@@ -517,6 +517,25 @@ const cases = [
         const zip = unzip(Buffer.from((await engine.evaluate(downloadAll)).bytes, 'base64'));
         assert.ok(zip.has('Game/Track 02.wav') && zip.has('Plain/SYSTEM.CNF.wav') && !zip.has('Game/DUMMY.wav'));
         assert.equal(zip.size, 9 + 9 + 5 + 1, 'the sound of each disc, and the file converted anyway');
+
+        // discrip, given the same files, writes the same WAV files under the
+        // ZIP's names, and skips and fails the same files for the same reasons.
+        const ripped = spawnSync(env.DISCRIP, ['-o', 'ripped', ...chosen], { cwd: work, encoding: 'utf8' });
+        assert.equal(ripped.status, 4, ripped.stdout);
+        const written = fs.readdirSync(path.join(work, 'ripped'), { recursive: true })
+            .filter((name) => fs.statSync(path.join(work, 'ripped', name)).isFile())
+            .map((name) => name.split(path.sep).join('/'));
+        assert.deepEqual(written.sort(), [...zip.keys()].filter((name) => name !== 'Plain/SYSTEM.CNF.wav').sort());
+        for (const name of written) {
+            assert.ok(fs.readFileSync(path.join(work, 'ripped', name)).equals(zip.get(name).bytes), name);
+        }
+        const said = (word) => ripped.stdout.split('\r\n').filter((line) => line.startsWith(`${word} `))
+            .map((line) => line.slice(word.length + 1));
+        assert.deepEqual(said('skipped').sort(), rows.filter((row) => row.status === 'skipped')
+            .map((row) => `${row.path}: ${row.meaning.replace(/^Not converted: (.*)\.$/, '$1')}`).sort());
+        const browserFailed = /^The browser could not convert this file; nothing was written\. /;
+        assert.deepEqual(said('failed').sort(), rows.filter((row) => row.status === 'failed')
+            .map((row) => `${row.path}: ${row.meaning.replace(browserFailed, '')}`).sort());
     }],
 
     // Firefox's WebDriver BiDi refuses to set a folder on an input, and
