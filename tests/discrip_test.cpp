@@ -18,6 +18,8 @@ struct rip_case {
     int status;
     std::vector<std::string> written; // under the case's own output folder
     std::string printed;              // a line of what it prints
+    program_options options = {};
+    std::vector<std::string> absent = {}; // files it must not leave
 };
 
 } // namespace
@@ -86,11 +88,14 @@ TEST(discrip, each_command_line_writes_what_the_page_gives_and_says_what_it_skip
             arguments.insert(arguments.end(), {"-o", out});
         }
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-        const program_result result = run_program(discrip_path(), arguments, work.path());
+        const program_result result = run_program(discrip_path(), arguments, work.path(), c.options);
         EXPECT_EQ(result.exit_status, c.status) << c.name << "\n" << result.output;
         EXPECT_NE(result.output.find(c.printed), std::string::npos) << c.name << "\n" << result.output;
         for (const std::string& path : c.written) {
             EXPECT_TRUE(std::filesystem::is_regular_file(work.path() / out / path)) << c.name << ": " << path;
+        }
+        for (const std::string& path : c.absent) {
+            EXPECT_FALSE(std::filesystem::exists(work.path() / out / path)) << c.name << ": " << path;
         }
         if (c.written.empty()) {
             EXPECT_FALSE(std::filesystem::exists(work.path() / out)) << c.name;
