@@ -7,9 +7,12 @@
 #include "sound_files.hpp"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cctype>
+#include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -142,7 +145,8 @@ struct rip_output {
     const converter_profile* profile = nullptr;
     sound_format format = sound_format::xa;
     sound_part part{};
-    std::string path{}; // its file, as written: the source's path, the part's suffix, ".wav"
+    std::string path{};      // its file, as written: the source's path, the part's suffix, ".wav"
+    std::uint64_t bytes = 0; // how many of the input's bytes it is read from
 };
 
 struct rip_plan {
@@ -564,10 +568,31 @@ output_result convert_output(const rip_plan& plan, const rip_output& output, con
 // Runs the outputs on `threads` threads, printing each one's messages whole,
 // in order, as soon as it and those before it are done. Returns each one's
 // result; one never started (an interrupt came first) has none.
-std::vector<std::optional<output_result>> convert_all(const rip_plan& plan, const run_options& options,
-                                                      console& messages, file_system& disk, folder_tree& folders,
-                                                      interrupts& stop_requests)
+// How far the run is: files and bytes done of all, the rate and the time
+// left at that rate, on one line that the next overwrites.
+std::string progress_line(std::size_t done, std::size_t total, std::uint64_t bytes_done, std::uint64_t bytes_total,
+                          double seconds)
 {
+    const double megabytes = static_cast<double>(bytes_done) / 1e6;
+    const double rate = seconds > 0 ? megabytes / seconds : 0;
+    const double left = rate > 0 ? (static_cast<double>(bytes_total) / 1e6 - megabytes) / rate : 0;
+    const auto whole_left = static_cast<unsigned long>(left + 0.5);
+    std::array<char, 160> line{};
+    std::snprintf(line.data(), line.size(), "\r%zu of %zu files, %.1f of %.1f MB, %.1f MB/s, %lu:%02lu left  ", done,
+                  total, megabytes, static_cast<double>(bytes_total) / 1e6, rate, whole_left / 60, whole_left % 60);
+    return line.data();
+}
+
+std::vector<std::optional<output_result>> convert_all(const rip_plan& plan, const run_options& options,
+                                                      console& messages, console* progress, file_system& disk,
+                                                      folder_tree& folders, interrupts& stop_requests)
+{
+    const auto started = std::chrono::steady_clock::now();
+    std::uint64_t bytes_total = 0;
+    for (const rip_output& output : plan.outputs) {
+        bytes_total += output.bytes;
+    }
+    std::uint64_t bytes_done = 0;
     const std::size_t count = plan.outputs.size();
     std::vector<std::optional<output_result>> results(count);
     std::mutex guard;
@@ -597,8 +622,17 @@ std::vector<std::optional<output_result>> convert_all(const rip_plan& plan, cons
         }
         const output_result& result = *results[i];
         lock.unlock();
+        if (progress != nullptr) {
+            progress->print("\r" + std::string(79, ' ') + "\r"); // the line goes before the messages come
+        }
         messages.print(options.folder + "/" + plan.outputs[i].path + "\r\n");
         messages.print(result.existed ? "A WAV file is there already; -f overwrites it.\r\n" : result.messages);
+        bytes_done += plan.outputs[i].bytes;
+        if (progress != nullptr) {
+            const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+            progress->print(progress_line(i + 1, count, bytes_done, bytes_total, seconds.count()) +
+                            (i + 1 == count ? "\n" : ""));
+        }
     }
     workers.clear();
     return results;
@@ -660,8 +694,8 @@ std::string summary(std::size_t converted, const rip_plan& plan, std::size_t exi
 
 } // namespace
 
-run_outcome run_discrip(std::span<const std::string> arguments, unsigned cores, console& messages, file_system& files,
-                        folder_tree& folders, interrupts& stop_requests)
+run_outcome run_discrip(std::span<const std::string> arguments, unsigned cores, console& messages, console* progress,
+                        file_system& files, folder_tree& folders, interrupts& stop_requests)
 {
     const std::optional<run_options> options = read_options(arguments, cores, messages);
     if (!options) {
@@ -705,7 +739,12 @@ run_outcome run_discrip(std::span<const std::string> arguments, unsigned cores, 
     }
     const std::vector<std::string> names = output_names(paths);
     for (std::size_t i = 0; i < names.size(); ++i) {
-        plan.outputs[i].path = names[i];
+        rip_output& output = plan.outputs[i];
+        const rip_source& source = plan.sources[output.source];
+        output.path = names[i];
+        output.bytes = output.kind == output_kind::sound_part ? output.part.bytes
+                       : source.entry                         ? source.entry->size
+                                                              : source.image->size(0);
     }
 
     std::size_t converted = 0;
@@ -721,7 +760,7 @@ run_outcome run_discrip(std::span<const std::string> arguments, unsigned cores, 
             return run_outcome::output_not_created;
         }
         for (const std::optional<output_result>& result :
-             convert_all(plan, *options, messages, files, folders, each_run)) {
+             convert_all(plan, *options, messages, progress, files, folders, each_run)) {
             if (result && result->existed) {
                 ++existed;
             } else if (result && result->status == 0) {

@@ -21,6 +21,8 @@ inline constexpr std::string_view discrip_usage =
 
 // A whole run: `arguments` without the program's own name. Files come and go
 // through `files` and `folders`; each output's messages are printed whole,
-// in path order.
+// in path order. Where `progress` is given (a terminal), one line on it,
+// rewritten as outputs are done, says how far the run is.
 [[nodiscard]] run_outcome run_discrip(std::span<const std::string> arguments, unsigned cores, console& messages,
-                                      file_system& files, folder_tree& folders, interrupts& stop_requests);
+                                      console* progress, file_system& files, folder_tree& folders,
+                                      interrupts& stop_requests);

@@ -14,9 +14,10 @@ int main(int argc, char** argv)
     disk_files files;
     disk_folders folders;
     system_interrupts stop_requests;
-    const run_outcome outcome =
-        run_discrip(std::span{arguments}.subspan(std::min<std::size_t>(1, arguments.size())),
-                    std::thread::hardware_concurrency(), messages, files, folders, stop_requests);
+    stderr_console terminal;
+    const run_outcome outcome = run_discrip(
+        std::span{arguments}.subspan(std::min<std::size_t>(1, arguments.size())), std::thread::hardware_concurrency(),
+        messages, standard_error_is_terminal() ? &terminal : nullptr, files, folders, stop_requests);
     if (outcome == run_outcome::interrupted) {
         messages.flush();
         end_by_interrupt();

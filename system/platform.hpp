@@ -107,3 +107,9 @@ void wait_for_enter(std::string_view prompt, int status);
 // UTF-16 interface, so that names read right whatever its code page. Best
 // effort: returns false when the text could not be written whole.
 bool write_standard_output(std::string_view text);
+
+// Whether standard error is a terminal (a console on Windows), where a
+// person watches a progress line; and that line's text, written to it at
+// once. Best effort, as above.
+[[nodiscard]] bool standard_error_is_terminal();
+bool write_standard_error(std::string_view text);

@@ -217,3 +217,13 @@ bool write_standard_output(std::string_view text)
 {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
 }
+
+bool standard_error_is_terminal()
+{
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+bool write_standard_error(std::string_view text)
+{
+    return std::fwrite(text.data(), 1, text.size(), stderr) == text.size();
+}

@@ -275,3 +275,13 @@ bool write_standard_output(std::string_view text)
     return ::WriteConsoleW(console, shown.data(), static_cast<DWORD>(shown.size()), &written, nullptr) != 0 &&
            written == shown.size();
 }
+
+bool standard_error_is_terminal()
+{
+    return _isatty(_fileno(stderr)) != 0;
+}
+
+bool write_standard_error(std::string_view text)
+{
+    return std::fwrite(text.data(), 1, text.size(), stderr) == text.size();
+}

@@ -15,3 +15,8 @@ void stdout_console::flush()
 {
     [[maybe_unused]] const int flushed = std::fflush(stdout);
 }
+
+void stderr_console::print(std::string_view text)
+{
+    [[maybe_unused]] const bool written = write_standard_error(text);
+}

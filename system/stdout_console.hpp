@@ -12,3 +12,10 @@ public:
     // Before the process ends other than by returning from main.
     void flush();
 };
+
+// A progress line on standard error, for a person at a terminal; best effort
+// as above.
+class stderr_console final : public console {
+public:
+    void print(std::string_view text) override;
+};
