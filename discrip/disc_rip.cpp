@@ -3,6 +3,7 @@
 #include "blockrip.hpp"
 #include "cd_audio.hpp"
 #include "cinerip.hpp"
+#include "named_image.hpp"
 #include "sort_disc_file.hpp"
 #include "sound_files.hpp"
 
@@ -58,64 +59,10 @@ std::string without_extension(const std::string& path)
     return extension_of(path).empty() ? path : path.substr(0, path.find_last_of('.'));
 }
 
-// A source that ends after `length` bytes of another.
-class bounded_source final : public byte_source {
-public:
-    bounded_source(std::unique_ptr<byte_source> source, std::uint64_t length)
-        : source_{std::move(source)}, left_{length}
-    {
-    }
-
-    fetch_result fetch() override
-    {
-        const fetch_result next = source_->fetch();
-        const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(left_, next.bytes.size()));
-        left_ -= take;
-        return {next.status, next.bytes.first(take)};
-    }
-    io_status skip(std::uint64_t count) override
-    {
-        left_ -= std::min(left_, count);
-        return source_->skip(count);
-    }
-    io_status close() override { return source_->close(); }
-
-private:
-    std::unique_ptr<byte_source> source_;
-    std::uint64_t left_;
-};
-
-// A disc image made of found files, opened by name.
-class named_image final : public image_files {
-public:
-    named_image(file_system& files, std::vector<folder_tree::found_file> parts)
-        : files_{files}, parts_{std::move(parts)}
-    {
-    }
-
-    std::size_t count() const override { return parts_.size(); }
-    std::uint64_t size(std::size_t file) const override { return parts_.at(file).size; }
-    // This image's files, then the other's.
-    [[nodiscard]] std::shared_ptr<named_image> joined(const named_image& other) const
-    {
-        std::vector<folder_tree::found_file> both = parts_;
-        both.insert(both.end(), other.parts_.begin(), other.parts_.end());
-        return std::make_shared<named_image>(files_, std::move(both));
-    }
-
-    std::unique_ptr<byte_source> open_range(std::size_t file, std::uint64_t offset, std::uint64_t length) override
-    {
-        std::unique_ptr<byte_source> source = files_.open_input(parts_.at(file).name);
-        if (!source || source->skip(offset) != io_status::ok) {
-            return nullptr;
-        }
-        return std::make_unique<bounded_source>(std::move(source), length);
-    }
-
-private:
-    file_system& files_;
-    std::vector<folder_tree::found_file> parts_;
-};
+named_file as_named(const folder_tree::found_file& file)
+{
+    return {file.name, file.size};
+}
 
 // What a row of the page converts: a loose file, or an entry of an image.
 struct rip_source {
@@ -241,7 +188,7 @@ private:
                 names.push_back(base_name(other.path));
             }
         }
-        named_image alone{files_, {cue}};
+        named_image alone{files_, {as_named(cue)}};
         const std::unique_ptr<byte_source> text = alone.open_range(0, 0, cue.size);
         if (!text) {
             fail(cue.path, "The cue sheet cannot be read.");
@@ -257,9 +204,9 @@ private:
             fail(cue.path, "The cue sheet names " + named.error + ", which was not chosen with it.");
             return;
         }
-        std::vector<folder_tree::found_file> parts;
+        std::vector<named_file> parts;
         for (const std::size_t candidate : named.files) {
-            parts.push_back(candidates[candidate]);
+            parts.push_back(as_named(candidates[candidate]));
             claimed.insert(candidates[candidate].path);
         }
         const auto image = std::make_shared<named_image>(files_, parts);
@@ -269,7 +216,7 @@ private:
     void add_file(const folder_tree::found_file& file)
     {
         const std::string extension = extension_of(file.path);
-        const auto image = std::make_shared<named_image>(files_, std::vector{file});
+        const auto image = std::make_shared<named_image>(files_, std::vector{as_named(file)});
         if (extension == "iso") {
             add_listing(file.path, image, list_image(image_kind::iso, *image));
             return;

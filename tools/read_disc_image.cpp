@@ -8,6 +8,7 @@
 #include "cd_audio.hpp"
 #include "disc_image.hpp"
 #include "file_streams.hpp"
+#include "named_image.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -27,53 +28,6 @@ std::string lower(std::string text)
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
-
-// A source that ends after `left` bytes of another.
-class limited_source final : public byte_source {
-public:
-    limited_source(std::unique_ptr<byte_source> source, std::uint64_t length)
-        : source_{std::move(source)}, left_{length}
-    {
-    }
-
-    fetch_result fetch() override
-    {
-        const fetch_result next = source_->fetch();
-        const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(left_, next.bytes.size()));
-        left_ -= take;
-        return {next.status, next.bytes.first(take)};
-    }
-    io_status skip(std::uint64_t count) override
-    {
-        left_ -= std::min(left_, count);
-        return source_->skip(count);
-    }
-    io_status close() override { return source_->close(); }
-
-private:
-    std::unique_ptr<byte_source> source_;
-    std::uint64_t left_;
-};
-
-class disk_image final : public image_files {
-public:
-    explicit disk_image(std::vector<std::filesystem::path> paths) : paths_{std::move(paths)} {}
-
-    std::size_t count() const override { return paths_.size(); }
-    std::uint64_t size(std::size_t file) const override { return std::filesystem::file_size(paths_.at(file)); }
-    std::unique_ptr<byte_source> open_range(std::size_t file, std::uint64_t offset, std::uint64_t length) override
-    {
-        std::unique_ptr<byte_source> source = disk_.open_input(paths_.at(file).string());
-        if (!source || source->skip(offset) != io_status::ok) {
-            return nullptr;
-        }
-        return std::make_unique<limited_source>(std::move(source), length);
-    }
-
-private:
-    std::vector<std::filesystem::path> paths_;
-    disk_files disk_;
-};
 
 std::optional<std::filesystem::path> beside(const std::filesystem::path& cue, const std::string& name)
 {
@@ -138,7 +92,12 @@ int main(int argc, char** argv)
             paths.push_back(*found);
         }
     }
-    disk_image files{paths};
+    disk_files disk;
+    std::vector<named_file> parts;
+    for (const std::filesystem::path& path : paths) {
+        parts.push_back({path.string(), std::filesystem::file_size(path)});
+    }
+    named_image files{disk, parts};
     const disc_listing listing = sheet ? list_cue_image(*sheet, files)
                                        : list_image(extension == ".iso" ? image_kind::iso : image_kind::raw_bin, files);
     if (!listing.error.empty()) {
