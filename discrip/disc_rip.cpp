@@ -557,7 +557,7 @@ std::vector<std::optional<output_result>> convert_all(const rip_plan& plan, cons
         --running;
         changed.notify_all();
     };
-    std::vector<std::jthread> workers;
+    std::vector<std::thread> workers;
     for (std::size_t t = 0; t < running; ++t) {
         workers.emplace_back(work);
     }
@@ -581,7 +581,9 @@ std::vector<std::optional<output_result>> convert_all(const rip_plan& plan, cons
                             (i + 1 == count ? "\n" : ""));
         }
     }
-    workers.clear();
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
     return results;
 }
 
