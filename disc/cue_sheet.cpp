@@ -41,14 +41,6 @@ std::string too_large()
     return "too large for a cue sheet (more than " + count_text(max_cue_sheet_bytes / 1024) + " KiB)";
 }
 
-std::string lower(std::string_view word)
-{
-    std::string text{word};
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 std::string upper(std::string_view word)
 {
     std::string text{word};
@@ -214,12 +206,22 @@ cue_files_found find_cue_files(const cue_sheet& sheet, std::span<const std::stri
 {
     cue_files_found found;
     for (const cue_file& file : sheet.files) {
-        const auto match = std::find_if(candidates.begin(), candidates.end(),
-                                        [&](const std::string& name) { return lower(name) == lower(file.name); });
+        const auto match = std::find_if(candidates.begin(), candidates.end(), [&](const std::string& name) {
+            return lower_case(name) == lower_case(file.name);
+        });
         if (match == candidates.end()) {
             return {{}, file.name};
         }
         found.files.push_back(static_cast<std::size_t>(match - candidates.begin()));
     }
     return found;
+}
+
+std::string lower_case(std::string_view text)
+{
+    std::string lowered{text};
+    for (char& c : lowered) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return lowered;
 }

@@ -54,6 +54,10 @@ struct cue_files_found {
     std::string error;              // the name that none of them has
 };
 
+// `text` with its ASCII capitals made small: names compared without regard to
+// case, as the names of a disc's files are.
+[[nodiscard]] std::string lower_case(std::string_view text);
+
 // The sheet's files among `candidates` (names without folders), matched by
 // name without regard to case, as the names of a disc's files are.
 [[nodiscard]] cue_files_found find_cue_files(const cue_sheet& sheet, std::span<const std::string> candidates);

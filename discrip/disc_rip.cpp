@@ -3,6 +3,7 @@
 #include "blockrip.hpp"
 #include "cd_audio.hpp"
 #include "cinerip.hpp"
+#include "cue_sheet.hpp"
 #include "named_image.hpp"
 #include "sort_disc_file.hpp"
 #include "sound_files.hpp"
@@ -22,18 +23,12 @@
 
 namespace {
 
-std::string lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 std::string extension_of(const std::string& path)
 {
     const std::size_t dot = path.find_last_of('.');
     const std::size_t slash = path.find_last_of('/');
-    return dot == std::string::npos || (slash != std::string::npos && dot < slash) ? "" : lower(path.substr(dot + 1));
+    return dot == std::string::npos || (slash != std::string::npos && dot < slash) ? ""
+                                                                                   : lower_case(path.substr(dot + 1));
 }
 
 std::string folder_of(const std::string& path)
@@ -248,7 +243,7 @@ void pair_sound_banks(std::vector<rip_source>& sources)
     // Loose files by their path alone; an image's entries within it.
     const auto key = [](const rip_source& source) {
         const named_image* within = source.entry ? source.image.get() : nullptr;
-        return std::pair{within, lower(without_extension(source.path))};
+        return std::pair{within, lower_case(without_extension(source.path))};
     };
     std::map<std::pair<const named_image*, std::string>, std::size_t> bodies;
     for (std::size_t i = 0; i < sources.size(); ++i) {
@@ -404,7 +399,7 @@ std::vector<std::string> output_names(const std::vector<std::string>& paths)
     std::set<std::string> taken;
     std::vector<std::optional<std::string>> own;
     for (const std::string& path : paths) {
-        const bool free = taken.insert(lower(path + ".wav")).second;
+        const bool free = taken.insert(lower_case(path + ".wav")).second;
         own.push_back(free ? std::optional{path + ".wav"} : std::nullopt);
     }
     std::map<std::string, int> tried;
@@ -416,7 +411,7 @@ std::vector<std::string> output_names(const std::vector<std::string>& paths)
         }
         for (int number = tried.count(paths[i]) != 0 ? tried[paths[i]] + 1 : 2;; ++number) {
             const std::string name = paths[i] + " (" + std::to_string(number) + ").wav";
-            if (taken.insert(lower(name)).second) {
+            if (taken.insert(lower_case(name)).second) {
                 tried[paths[i]] = number;
                 names.push_back(name);
                 break;
@@ -512,9 +507,6 @@ output_result convert_output(const rip_plan& plan, const rip_output& output, con
             messages.text() + why};
 }
 
-// Runs the outputs on `threads` threads, printing each one's messages whole,
-// in order, as soon as it and those before it are done. Returns each one's
-// result; one never started (an interrupt came first) has none.
 // How far the run is: files and bytes done of all, the rate and the time
 // left at that rate, on one line that the next overwrites.
 std::string progress_line(std::size_t done, std::size_t total, std::uint64_t bytes_done, std::uint64_t bytes_total,
@@ -530,6 +522,9 @@ std::string progress_line(std::size_t done, std::size_t total, std::uint64_t byt
     return line.data();
 }
 
+// Runs the outputs on `threads` threads, printing each one's messages whole,
+// in order, as soon as it and those before it are done. Returns each one's
+// result; one never started (an interrupt came first) has none.
 std::vector<std::optional<output_result>> convert_all(const rip_plan& plan, const run_options& options,
                                                       console& messages, console* progress, file_system& disk,
                                                       folder_tree& folders, interrupts& stop_requests)
@@ -587,15 +582,18 @@ std::vector<std::optional<output_result>> convert_all(const rip_plan& plan, cons
     return results;
 }
 
-std::optional<run_options> read_options(std::span<const std::string> arguments, unsigned cores, console& messages)
+std::optional<run_options> read_options(std::span<const std::string> arguments, const rip_start& start,
+                                        console& messages)
 {
     run_options options;
-    options.threads = std::max(1U, cores);
+    options.threads = std::max(1U, start.cores);
+    bool folder_given = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         const bool has_value = i + 1 < arguments.size();
         if (argument == "-o" && has_value) {
             options.folder = arguments[++i];
+            folder_given = true;
         } else if (argument == "-j" && has_value) {
             const std::string& value = arguments[++i];
             const bool number = !value.empty() && value.size() <= 4 &&
@@ -618,6 +616,11 @@ std::optional<run_options> read_options(std::span<const std::string> arguments, 
     }
     if (options.inputs.empty()) {
         return std::nullopt;
+    }
+    if (start.beside_inputs && !folder_given) {
+        const std::string& first = options.inputs.front();
+        const std::size_t slash = first.find_last_of("/\\");
+        options.folder = slash == std::string::npos ? "." : first.substr(0, slash);
     }
     return options;
 }
@@ -643,10 +646,10 @@ std::string summary(std::size_t converted, const rip_plan& plan, std::size_t exi
 
 } // namespace
 
-run_outcome run_discrip(std::span<const std::string> arguments, unsigned cores, console& messages, console* progress,
-                        file_system& files, folder_tree& folders, interrupts& stop_requests)
+run_outcome run_discrip(std::span<const std::string> arguments, const rip_start& start, console& messages,
+                        console* progress, file_system& files, folder_tree& folders, interrupts& stop_requests)
 {
-    const std::optional<run_options> options = read_options(arguments, cores, messages);
+    const std::optional<run_options> options = read_options(arguments, start, messages);
     if (!options) {
         messages.print(discrip_usage);
         return run_outcome::usage_shown;

@@ -19,10 +19,19 @@ inline constexpr std::string_view discrip_usage =
     "Exit status: 0 all sound converted, 1 usage, 2 an input cannot be read, 3 the output folder cannot be\r\n"
     "made, 4 some files failed (the rest are done).\r\n";
 
+// What a run takes from how the program was started.
+struct rip_start {
+    unsigned cores = 1; // the threads where -j is not given
+    // Where -o is not given, the outputs go into the folder that holds the
+    // first input rather than the current one: an image dropped on the
+    // program in Explorer gives its sound beside it.
+    bool beside_inputs = false;
+};
+
 // A whole run: `arguments` without the program's own name. Files come and go
 // through `files` and `folders`; each output's messages are printed whole,
 // in path order. Where `progress` is given (a terminal), one line on it,
 // rewritten as outputs are done, says how far the run is.
-[[nodiscard]] run_outcome run_discrip(std::span<const std::string> arguments, unsigned cores, console& messages,
+[[nodiscard]] run_outcome run_discrip(std::span<const std::string> arguments, const rip_start& start, console& messages,
                                       console* progress, file_system& files, folder_tree& folders,
                                       interrupts& stop_requests);

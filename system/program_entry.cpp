@@ -6,7 +6,16 @@
 #include <string>
 #include <vector>
 
-int program_entry(const converter_profile& profile, int argc, const char* const* argv)
+namespace {
+
+bool window_of_its_own(const console_start& start)
+{
+    return start.attached_processes == 1 && start.input_is_console && start.output_is_console;
+}
+
+} // namespace
+
+int program_entry(int argc, const char* const* argv, const program_run& run)
 {
     // Read first: whether the program has its console to itself is a fact
     // of how it was started.
@@ -16,7 +25,7 @@ int program_entry(const converter_profile& profile, int argc, const char* const*
     stdout_console messages;
     disk_files files;
     system_interrupts stop_requests;
-    const run_outcome outcome = run_conversion(profile, arguments, messages, files, stop_requests);
+    const run_outcome outcome = run(arguments, messages, files, stop_requests, window_of_its_own(started));
     if (outcome == run_outcome::interrupted) {
         messages.flush();
         end_by_interrupt();
@@ -28,8 +37,16 @@ int program_entry(const converter_profile& profile, int argc, const char* const*
     return status;
 }
 
+int program_entry(const converter_profile& profile, int argc, const char* const* argv)
+{
+    return program_entry(argc, argv,
+                         [&profile](std::span<const std::string> arguments, console& messages, file_system& files,
+                                    interrupts& stop_requests, bool) {
+                             return run_conversion(profile, arguments, messages, files, stop_requests);
+                         });
+}
+
 bool keeps_window_open(const console_start& start, run_outcome outcome)
 {
-    return start.attached_processes == 1 && start.input_is_console && start.output_is_console &&
-           outcome != run_outcome::interrupted;
+    return window_of_its_own(start) && outcome != run_outcome::interrupted;
 }

@@ -2,11 +2,15 @@
 // same files, and a broken one, and what each writes, prints and returns.
 #include "disc_images.hpp"
 #include "file_writer.hpp"
+#include "sample_files.hpp"
 #include "sound_samples.hpp"
 #include "support/programs.hpp"
+#include "support/reference_decoding.hpp"
 #include "support/test_files.hpp"
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -52,7 +56,7 @@ TEST(discrip, each_command_line_writes_what_the_page_gives_and_says_what_it_skip
         }
         return paths;
     };
-    const std::vector<rip_case> cases{
+    std::vector<rip_case> cases{
         {"no input", {}, 1, {}, "usage: discrip [-o FOLDER] [-j N] [-f] [--list] INPUT...\r\n"},
         {"no threads", {"-j", "0", "GAME"}, 1, {}, "discrip: -j takes a number of threads from 1\r\n"},
         {"an input not there", {"NOTHERE"}, 2, {}, "ERROR: Cannot open file NOTHERE\r\n"},
@@ -79,6 +83,16 @@ TEST(discrip, each_command_line_writes_what_the_page_gives_and_says_what_it_skip
          {},
          "ERROR: Cannot make the folder GAME/SYSTEM.CNF/x\r\n"},
     };
+#ifndef _WIN32
+    cases.push_back({"a disk that takes no file past 100000 bytes",
+                     {"GAME"},
+                     4,
+                     {"GAME/SOUND/VOICES.XA.f1c03-1.wav", "GAME/SOUND/KIT.VH.s001.wav", "GAME/SOUND/DRUMS.VAB.wav"},
+                     "6 converted, 1 skipped (not ADPCM sound: 1), 2 failed\r\n",
+                     {.file_size = 100000},
+                     {"GAME/SOUND/JINGLE.VAG.wav", "GAME/SOUND/VOICES.XA.f1c01.wav"}});
+    cases.push_back({"a closed standard output", {"GAME"}, 0, under("GAME"), "", {.output_closed = true}});
+#endif
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const rip_case& c = cases[i];
         // Each case its own folder, but the second, which finds the first's.
@@ -106,3 +120,102 @@ TEST(discrip, each_command_line_writes_what_the_page_gives_and_says_what_it_skip
         EXPECT_EQ(read_bytes(work / ("out6/Game/" + path)), read_bytes(work / ("out3/GAME/" + path))) << path;
     }
 }
+
+namespace {
+
+// Ten streams of 4 MiB of blocks, in a folder of their own; returns what
+// each converts to.
+std::vector<std::int16_t> write_streams(const temp_dir& work)
+{
+    const std::vector<adpcm_block> pattern = random_blocks(4096, 9);
+    std::vector<adpcm_block> stream;
+    for (int i = 0; i < 64; ++i) {
+        stream.insert(stream.end(), pattern.begin(), pattern.end());
+    }
+    const bytes file = raw_block_stream(stream);
+    std::filesystem::create_directories(work.path() / "STREAMS");
+    for (char name = '0'; name <= '9'; ++name) {
+        EXPECT_TRUE(write_file(work / (std::string{"STREAMS/S"} + name + ".BIN"), file));
+    }
+    return decode_all(stream).samples;
+}
+
+// What a stopped run leaves: each WAV file whole or a true prefix, and not
+// all of them there.
+void expect_valid_files(const std::filesystem::path& folder, const std::vector<std::int16_t>& full)
+{
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator{folder}) {
+        ++files;
+        const wav_contents out = parse_wav(read_bytes(utf8_string(entry.path())));
+        EXPECT_EQ(out.riff_size, 50 + out.data_size) << entry.path();
+        EXPECT_EQ(out.sample_count, out.samples.size()) << entry.path();
+        ASSERT_LE(out.samples.size(), full.size());
+        EXPECT_TRUE(std::equal(out.samples.begin(), out.samples.end(), full.begin())) << entry.path();
+    }
+    EXPECT_GE(files, 1U);
+    EXPECT_LT(files, 10U) << "stopped before the end";
+}
+
+} // namespace
+
+#ifndef _WIN32
+// One file at a time, the run held (SIGSTOP) once its second file has begun,
+// so that the signal surely comes in the middle of it.
+TEST(discrip, signals_stop_the_run_between_blocks_and_end_it)
+{
+    const temp_dir work;
+    const std::vector<std::int16_t> full = write_streams(work);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const std::string out = "out" + std::to_string(signal);
+        SCOPED_TRACE(out);
+        running_program running{discrip_path(), {discrip_path(), "-j", "1", "-o", out, "STREAMS"}, work.path()};
+        wait_while_running(running, [&] { return has_grown(work / (out + "/STREAMS/S1.BIN.wav"), 0); });
+        ASSERT_TRUE(running.interrupt(SIGSTOP));
+        EXPECT_FALSE(has_grown(work / (out + "/STREAMS/S9.BIN.wav"), 0)) << "held before its end";
+        ASSERT_TRUE(running.interrupt(signal) && running.interrupt(SIGCONT));
+        const program_result result = running.wait();
+        EXPECT_EQ(result.end_signal, signal) << result.output;
+        EXPECT_NE(result.output.find(" converted, 0 skipped, "), std::string::npos) << result.output;
+        expect_valid_files(work.path() / out / "STREAMS", full);
+    }
+}
+#else
+// As from Explorer: an image dropped on the program converts beside it and
+// the window waits for Enter; Ctrl-C there stops a run as on a command line.
+TEST(discrip, in_a_window_of_its_own_writes_beside_the_input_and_waits_for_enter)
+{
+    if (const std::optional<std::string> why = no_console_window()) {
+        GTEST_SKIP() << *why;
+    }
+    const temp_dir work;
+    const std::vector<std::int16_t> full = write_streams(work);
+    std::filesystem::create_directories(work.path() / "elsewhere");
+    const std::string dropped = utf8_string(std::filesystem::absolute(work.path() / "STREAMS" / "S0.BIN"));
+    {
+        running_program running{
+            discrip_path(), {discrip_path(), dropped}, work.path() / "elsewhere", {.own_console = true}};
+        // Looking at the window attaches this process to the program's
+        // console: not before the program has seen it was alone there.
+        wait_while_running(running, [&] { return has_grown(work / "STREAMS/S0.BIN.wav", 0); });
+        std::string shown;
+        wait_while_running(running, [&] {
+            shown = running.console_text();
+            return shown.find("Press Enter") != std::string::npos;
+        });
+        EXPECT_NE(shown.find("1 converted, 0 skipped, 0 failed\nPress Enter to close this window.\n"),
+                  std::string::npos)
+            << shown;
+        EXPECT_FALSE(running.has_ended()) << "it waits";
+        EXPECT_TRUE(running.press(running_program::key::enter));
+        EXPECT_EQ(running.wait().exit_status, 0);
+        EXPECT_EQ(parse_wav(read_bytes(work / "STREAMS/S0.BIN.wav")).samples, full);
+    }
+    running_program running{
+        discrip_path(), {discrip_path(), "-j", "1", "-o", "out", "STREAMS"}, work.path(), {.own_console = true}};
+    wait_while_running(running, [&] { return has_grown(work / "out/STREAMS/S1.BIN.wav", 0); });
+    ASSERT_TRUE(running.press(running_program::key::ctrl_c));
+    EXPECT_EQ(static_cast<std::uint32_t>(running.wait().exit_status), 0xC000013AU) << "STATUS_CONTROL_C_EXIT";
+    expect_valid_files(work.path() / "out" / "STREAMS", full);
+}
+#endif

@@ -86,24 +86,6 @@ const program blockrip{
     raw_block_stream,
     raw_block_stream};
 
-// Polls, for about 30 s at the most, until the program has ended or
-// `condition` holds.
-template <typename condition_type>
-void wait_while_running(running_program& running, condition_type condition)
-{
-    for (int wait = 0; wait < 15000 && !condition() && !running.has_ended(); ++wait) {
-        std::this_thread::sleep_for(std::chrono::milliseconds{2});
-    }
-}
-
-// Whether the file has grown to `bytes`.
-bool has_grown(const std::string& file, std::uintmax_t bytes)
-{
-    std::error_code missing;
-    const std::uintmax_t size = std::filesystem::file_size(utf8_path(file), missing);
-    return !missing && size >= bytes;
-}
-
 const std::string decompressing = "Decompressing...\r\n";
 const std::string done = "DONE!\r\n";
 
@@ -418,17 +400,6 @@ TEST_P(programs_test, closed_standard_output_costs_nothing)
 #endif
 
 #ifdef _WIN32
-// Why a program cannot be given a console window of its own here, if it
-// cannot: Wine makes one only on a display.
-std::optional<std::string> no_console_window()
-{
-    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    if (::GetProcAddress(ntdll, "wine_get_version") != nullptr && std::getenv("DISPLAY") == nullptr) {
-        return "Wine makes a console window of a program's own only on a display (run under xvfb-run)";
-    }
-    return std::nullopt;
-}
-
 // Ctrl-C in the program's window, as a user presses it there.
 TEST_P(programs_test, ctrl_c_leaves_a_valid_prefix_and_ends_as_windows_expects)
 {

@@ -6,12 +6,12 @@
 // CD audio track as "<Track NN>.wav". A cue's files are found beside it by
 // name, without regard to case.
 #include "cd_audio.hpp"
+#include "cue_sheet.hpp"
 #include "disc_image.hpp"
 #include "file_streams.hpp"
 #include "named_image.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -22,17 +22,10 @@
 
 namespace {
 
-std::string lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 std::optional<std::filesystem::path> beside(const std::filesystem::path& cue, const std::string& name)
 {
     for (const auto& entry : std::filesystem::directory_iterator{cue.parent_path().empty() ? "." : cue.parent_path()}) {
-        if (lower(entry.path().filename().string()) == lower(name)) {
+        if (lower_case(entry.path().filename().string()) == lower_case(name)) {
             return entry.path();
         }
     }
@@ -70,7 +63,7 @@ int main(int argc, char** argv)
     }
     const std::filesystem::path image = argv[1];
     const std::filesystem::path folder = argv[2];
-    const std::string extension = lower(image.extension().string());
+    const std::string extension = lower_case(image.extension().string());
     std::vector<std::filesystem::path> paths{image};
     std::optional<cue_sheet> sheet;
     if (extension == ".cue") {

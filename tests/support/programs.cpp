@@ -29,3 +29,10 @@ std::string take_error_output(const std::filesystem::path& file)
     std::filesystem::remove(file);
     return {bytes.begin(), bytes.end()};
 }
+
+bool has_grown(const std::string& file, std::uintmax_t bytes)
+{
+    std::error_code missing;
+    const std::uintmax_t size = std::filesystem::file_size(utf8_path(file), missing);
+    return !missing && size >= bytes;
+}

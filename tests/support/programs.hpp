@@ -2,11 +2,13 @@
 
 // Running the programs under test as a user does: as processes of their own.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct program_result {
@@ -67,6 +69,23 @@ private:
 // Runs `program` with `arguments` (argv[0] is the program) in `directory`.
 [[nodiscard]] program_result run_program(const std::string& program, const std::vector<std::string>& arguments,
                                          const std::filesystem::path& directory, program_options options = {});
+
+// Why a program cannot be given a console window of its own here
+// (own_console), if it cannot.
+[[nodiscard]] std::optional<std::string> no_console_window();
+
+// Polls, for about 30 s at the most, until the program has ended or
+// `condition` holds.
+template <typename condition_type>
+void wait_while_running(running_program& running, condition_type condition)
+{
+    for (int wait = 0; wait < 15000 && !condition() && !running.has_ended(); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds{2});
+    }
+}
+
+// Whether the file (a UTF-8 name) has grown to `bytes`.
+[[nodiscard]] bool has_grown(const std::string& file, std::uintmax_t bytes);
 
 // What a program wrote to the file its standard error went to; the file goes.
 [[nodiscard]] std::string take_error_output(const std::filesystem::path& file);

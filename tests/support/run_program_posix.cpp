@@ -171,3 +171,8 @@ bool running_program::press(key /*pressed*/)
 {
     return false;
 }
+
+std::optional<std::string> no_console_window()
+{
+    return "a console window of a program's own is Windows'";
+}

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <array>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -250,4 +251,14 @@ bool running_program::press(key pressed)
     return keyboard &&
            ::WriteConsoleInputW(keyboard.get(), keys.data(), static_cast<DWORD>(keys.size()), &written) != 0 &&
            written == keys.size();
+}
+
+// Wine makes a console window of a program's own only on a display.
+std::optional<std::string> no_console_window()
+{
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    if (::GetProcAddress(ntdll, "wine_get_version") != nullptr && std::getenv("DISPLAY") == nullptr) {
+        return "Wine makes a console window of a program's own only on a display (run under xvfb-run)";
+    }
+    return std::nullopt;
 }
