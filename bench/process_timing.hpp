@@ -1,7 +1,8 @@
 #pragma once
 
-// A program run as a whole process, timed: wall-clock and user seconds, and
-// its peak resident memory; and the median of several such figures.
+// A program run as a whole process, timed: wall-clock and user seconds, its
+// peak resident memory and the bytes it read; and the median of several such
+// figures.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,8 +18,26 @@
 struct measurement {
     double seconds;
     double user_seconds;
+    double system_seconds;
     long peak_kib;
+    long long bytes_read; // through read calls, as Linux counts them; -1 where it cannot say
 };
+
+// What /proc says the process `child` has read; it has ended, but is not yet
+// reaped.
+inline long long bytes_read_by(pid_t child)
+{
+    const std::string file = "/proc/" + std::to_string(child) + "/io";
+    FILE* io = std::fopen(file.c_str(), "r");
+    long long bytes = -1;
+    if (io != nullptr) {
+        if (std::fscanf(io, "rchar: %lld", &bytes) != 1) {
+            bytes = -1;
+        }
+        static_cast<void>(std::fclose(io));
+    }
+    return bytes;
+}
 
 inline measurement run_once(const std::vector<std::string>& command)
 {
@@ -38,13 +57,18 @@ inline measurement run_once(const std::vector<std::string>& command)
     posix_spawn_file_actions_destroy(&quiet);
     int status = 0;
     rusage usage{};
-    if (spawned != 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    siginfo_t ended{};
+    const bool waited = spawned == 0 && ::waitid(P_PID, static_cast<id_t>(child), &ended, WEXITED | WNOWAIT) == 0;
+    const long long bytes = waited ? bytes_read_by(child) : -1;
+    if (!waited || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "process_bench: %s failed\n", command[0].c_str());
         std::exit(1);
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     const double user = static_cast<double>(usage.ru_utime.tv_sec) + static_cast<double>(usage.ru_utime.tv_usec) / 1e6;
-    return {elapsed.count(), user, usage.ru_maxrss};
+    const double system =
+        static_cast<double>(usage.ru_stime.tv_sec) + static_cast<double>(usage.ru_stime.tv_usec) / 1e6;
+    return {elapsed.count(), user, system, usage.ru_maxrss, bytes};
 }
 
 inline double median(std::vector<double> values)

@@ -38,3 +38,27 @@ io_status input_stream::skip(std::uint64_t count)
     window_ = {};
     return source_.skip(beyond_window);
 }
+
+fetch_result bounded_source::fetch()
+{
+    const fetch_result next = source_->fetch();
+    const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(left_, next.bytes.size()));
+    left_ -= take;
+    return {next.status, next.bytes.first(take)};
+}
+
+io_status bounded_source::skip(std::uint64_t count)
+{
+    left_ -= std::min(left_, count);
+    return source_->skip(count);
+}
+
+std::unique_ptr<byte_source> file_system::open_input_range(const std::string& path, std::uint64_t offset,
+                                                           std::uint64_t length)
+{
+    std::unique_ptr<byte_source> source = open_input(path);
+    if (!source || source->skip(offset) != io_status::ok) {
+        return nullptr;
+    }
+    return std::make_unique<bounded_source>(std::move(source), length);
+}

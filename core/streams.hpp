@@ -41,6 +41,23 @@ public:
     [[nodiscard]] virtual io_status close() = 0;
 };
 
+// A source that ends after `length` bytes of another.
+class bounded_source final : public byte_source {
+public:
+    bounded_source(std::unique_ptr<byte_source> source, std::uint64_t length)
+        : source_{std::move(source)}, left_{length}
+    {
+    }
+
+    fetch_result fetch() override;
+    io_status skip(std::uint64_t count) override;
+    io_status close() override { return source_->close(); }
+
+private:
+    std::unique_ptr<byte_source> source_;
+    std::uint64_t left_;
+};
+
 // Where the WAV file's bytes go.
 class byte_sink {
 public:
@@ -70,6 +87,12 @@ public:
 
     // Null when the path cannot be opened for reading; a directory cannot.
     [[nodiscard]] virtual std::unique_ptr<byte_source> open_input(const std::string& path) = 0;
+    // `length` bytes of `path` from `offset` on, such as a file's within a
+    // disc image; null where the path cannot be opened or the offset
+    // reached. A file system that can fetch no further than the part
+    // should: by default the part is cut from the whole file's fetches.
+    [[nodiscard]] virtual std::unique_ptr<byte_source> open_input_range(const std::string& path, std::uint64_t offset,
+                                                                        std::uint64_t length);
     // Creates or truncates `path` for writing. Null when that fails, and also
     // when `path` reaches the input file itself through a link: creating it
     // would destroy the input, so that is checked before anything is

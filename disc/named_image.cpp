@@ -2,20 +2,6 @@
 
 #include <algorithm>
 
-fetch_result bounded_source::fetch()
-{
-    const fetch_result next = source_->fetch();
-    const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(left_, next.bytes.size()));
-    left_ -= take;
-    return {next.status, next.bytes.first(take)};
-}
-
-io_status bounded_source::skip(std::uint64_t count)
-{
-    left_ -= std::min(left_, count);
-    return source_->skip(count);
-}
-
 std::shared_ptr<named_image> named_image::joined(const named_image& other) const
 {
     std::vector<named_file> both = parts_;
@@ -25,9 +11,5 @@ std::shared_ptr<named_image> named_image::joined(const named_image& other) const
 
 std::unique_ptr<byte_source> named_image::open_range(std::size_t file, std::uint64_t offset, std::uint64_t length)
 {
-    std::unique_ptr<byte_source> source = files_.open_input(parts_.at(file).name);
-    if (!source || source->skip(offset) != io_status::ok) {
-        return nullptr;
-    }
-    return std::make_unique<bounded_source>(std::move(source), length);
+    return files_.open_input_range(parts_.at(file).name, offset, length);
 }

@@ -7,23 +7,6 @@
 #include <string>
 #include <vector>
 
-// A source that ends after `length` bytes of another.
-class bounded_source final : public byte_source {
-public:
-    bounded_source(std::unique_ptr<byte_source> source, std::uint64_t length)
-        : source_{std::move(source)}, left_{length}
-    {
-    }
-
-    fetch_result fetch() override;
-    io_status skip(std::uint64_t count) override;
-    io_status close() override { return source_->close(); }
-
-private:
-    std::unique_ptr<byte_source> source_;
-    std::uint64_t left_;
-};
-
 struct named_file {
     std::string name; // as `files` opens it
     std::uint64_t size;

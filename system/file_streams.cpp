@@ -2,6 +2,7 @@
 
 #include "platform.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <vector>
@@ -31,14 +32,25 @@ using stdio_file = std::unique_ptr<std::FILE, file_closer>;
 
 class file_source final : public byte_source {
 public:
-    explicit file_source(stdio_file file) : file_{std::move(file)}, buffer_(input_fetch_bytes) {}
+    // Fetches end after `length` bytes: a part of a disc image is read no
+    // further than its end.
+    file_source(stdio_file file, std::uint64_t length)
+        : file_{std::move(file)}, buffer_(std::min<std::uint64_t>(length, input_fetch_bytes)), left_{length}
+    {
+    }
 
     // The one place where a run notices an interrupt: once per fetch, so
     // the blocks' loop pays nothing for it.
     fetch_result fetch() override
     {
-        const input_read got = read_input(file_.get(), buffer_);
-        return {got.status, std::span{buffer_}.first(got.status == fetch_status::ok ? got.count : 0)};
+        if (left_ == 0) {
+            return {fetch_status::ok, {}};
+        }
+        const std::span<std::uint8_t> into = std::span{buffer_}.first(std::min<std::uint64_t>(left_, buffer_.size()));
+        const input_read got = read_input(file_.get(), into);
+        const std::size_t count = got.status == fetch_status::ok ? got.count : 0;
+        left_ -= count;
+        return {got.status, into.first(count)};
     }
 
     io_status skip(std::uint64_t count) override
@@ -46,6 +58,7 @@ public:
         if (count > largest_offset) {
             return io_status::failed;
         }
+        left_ -= std::min(left_, count);
         return skip_input(file_.get(), static_cast<std::int64_t>(count)) ? io_status::ok : io_status::failed;
     }
 
@@ -54,6 +67,7 @@ public:
 private:
     stdio_file file_;
     std::vector<std::uint8_t> buffer_;
+    std::uint64_t left_;
 };
 
 class file_sink final : public byte_sink {
@@ -103,6 +117,12 @@ private:
 
 std::unique_ptr<byte_source> disk_files::open_input(const std::string& path)
 {
+    return open_input_range(path, 0, std::numeric_limits<std::uint64_t>::max());
+}
+
+std::unique_ptr<byte_source> disk_files::open_input_range(const std::string& path, std::uint64_t offset,
+                                                          std::uint64_t length)
+{
     const std::filesystem::path file_name = native_path(path);
     if (names_directory(file_name)) {
         return nullptr;
@@ -111,7 +131,10 @@ std::unique_ptr<byte_source> disk_files::open_input(const std::string& path)
     if (!file) {
         return nullptr;
     }
-    return std::make_unique<file_source>(std::move(file));
+    if (offset > largest_offset || (offset > 0 && !skip_input(file.get(), static_cast<std::int64_t>(offset)))) {
+        return nullptr;
+    }
+    return std::make_unique<file_source>(std::move(file), length);
 }
 
 std::unique_ptr<byte_sink> disk_files::create_output(const std::string& path, const std::string& input_path)
