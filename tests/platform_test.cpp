@@ -1,12 +1,16 @@
 // The system layer's own logic: the text conversions behind Windows file
 // names and command lines, the extended-length paths and when a console
-// window stays open, checked on every system; and the names the system is
-// handed on the one it runs on.
+// window stays open, checked on every system; the names the system is
+// handed on the one it runs on; and what a part of a file costs to read.
+#include "file_streams.hpp"
 #include "platform.hpp"
 #include "program_entry.hpp"
+#include "support/test_files.hpp"
 #include "wide_text.hpp"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace {
 
@@ -104,3 +108,53 @@ TEST(console_window, stays_open_only_for_a_program_alone_in_its_console)
 }
 
 } // namespace
+
+namespace {
+
+// What this process has read through read calls, as Linux counts it; the
+// count includes reading it, the same few bytes each time.
+long long bytes_read_so_far()
+{
+    std::ifstream io{"/proc/self/io"};
+    std::string field;
+    long long bytes = -1;
+    io >> field >> bytes;
+    return field == "rchar:" ? bytes : -1;
+}
+
+} // namespace
+
+TEST(disk_files, a_part_of_a_file_is_read_and_no_further)
+{
+    const temp_dir dir;
+    std::vector<std::uint8_t> bytes(300000);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    }
+    std::ofstream{dir.path() / "image.bin", std::ios::binary}.write(reinterpret_cast<const char*>(bytes.data()),
+                                                                    static_cast<std::streamsize>(bytes.size()));
+    const struct {
+        std::uint64_t offset;
+        std::uint64_t length;
+    } parts[] = {{0, 0}, {0, 160}, {2352, 2352}, {100000, 70000}, {250000, 100000}, {400000, 10}};
+    disk_files files;
+    for (const auto& [offset, length] : parts) {
+        SCOPED_TRACE(std::to_string(offset) + "+" + std::to_string(length));
+        const long long before = bytes_read_so_far();
+        const std::unique_ptr<byte_source> source = files.open_input_range(dir / "image.bin", offset, length);
+        ASSERT_TRUE(source);
+        std::vector<std::uint8_t> got;
+        for (fetch_result next = source->fetch(); !next.bytes.empty(); next = source->fetch()) {
+            ASSERT_EQ(next.status, fetch_status::ok);
+            got.insert(got.end(), next.bytes.begin(), next.bytes.end());
+        }
+        ASSERT_EQ(source->close(), io_status::ok);
+        const std::size_t from = std::min<std::size_t>(offset, bytes.size());
+        const std::size_t to = std::min<std::size_t>(offset + length, bytes.size());
+        EXPECT_TRUE(std::ranges::equal(got, std::span{bytes}.subspan(from, to - from)));
+        const long long counted = bytes_read_so_far() - before;
+        if (before >= 0) {
+            EXPECT_LT(counted, static_cast<long long>(to - from) + 256) << "read past the part";
+        }
+    }
+}
