@@ -6,7 +6,7 @@
 // `discrip -j 2` on the cue sheet against each loop, and prints the medians
 // of wall and user+system seconds, the ratios, discrip's peak memory, and
 // the bytes that `discrip --list` reads.
-//   discrip_bench <discrip> <blockrip> <make_disc_image> <work dir> [pairs, default 5]
+//   discrip_bench <discrip> <blockrip> <make_disc_image> <work dir> [pairs, default 5] [disc, default both]
 #include "file_writer.hpp"
 #include "process_timing.hpp"
 #include "sample_files.hpp"
@@ -74,7 +74,7 @@ void remove_outputs(const std::filesystem::path& work)
 int main(int argc, char** argv)
 {
     if (argc < 5) {
-        std::fputs("usage: discrip_bench <discrip> <blockrip> <make_disc_image> <work dir> [pairs]\n", stderr);
+        std::fputs("usage: discrip_bench <discrip> <blockrip> <make_disc_image> <work dir> [pairs] [disc]\n", stderr);
         return 1;
     }
     // The runs are made in the work folder, where the programs' own names
@@ -84,9 +84,13 @@ int main(int argc, char** argv)
     const std::string make_disc_image = std::filesystem::absolute(argv[3]).string();
     const std::filesystem::path work = std::filesystem::absolute(argv[4]);
     const int pairs = argc > 5 ? std::stoi(argv[5]) : 5;
+    const std::string only = argc > 6 ? argv[6] : "";
     std::printf("%-10s %-6s %8s %8s %8s %8s %8s %8s %9s\n", "disc", "loop", "ours s", "loop s", "ratio", "cpu s",
                 "loop cpu", "ratio", "peak MiB");
     for (const disc& made : {disc{"8x64MiB", 8, 64 << 20}, disc{"3000x160B", 3000, 160}}) {
+        if (!only.empty() && only != made.name) {
+            continue;
+        }
         std::filesystem::remove_all(work);
         std::filesystem::create_directories(work);
         if (!make_disc(made, work, make_disc_image.c_str())) {
@@ -140,6 +144,7 @@ int main(int argc, char** argv)
                     listing.bytes_read, static_cast<double>(std::filesystem::file_size(work / "Disc.bin")) / (1 << 20),
                     static_cast<double>(listing.bytes_read) / static_cast<double>(made.files),
                     static_cast<double>(listing.peak_kib) / 1024);
+        std::fflush(stdout);
     }
     std::filesystem::remove_all(work);
     return 0;

@@ -2,6 +2,7 @@
 // system allows. They need about 5 GB of disk, so they run only where
 // RIPPERS_LARGE_TESTS is set, as `cmake --workflow --preset large` sets it;
 // elsewhere each reports itself skipped, with that command.
+#include "disc_images.hpp"
 #include "sample_files.hpp"
 #include "support/programs.hpp"
 #include "support/reference_decoding.hpp"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -90,6 +92,36 @@ TEST_F(large_files, raw_stream_past_the_wav_limit_stops_with_a_true_header)
     EXPECT_EQ(fields.riff_size, 4294967258U);
     EXPECT_EQ(fields.data_size, length - wav_header_bytes);
     EXPECT_EQ(fields.sample_count, max_blocks * samples_per_block);
+}
+
+// A disc image whose one file lies past 4 GiB: its directory record points
+// there, over a hole.
+TEST_F(large_files, disc_image_file_past_4_gib_converts)
+{
+    temp_dir dir;
+    const std::vector<adpcm_block> blocks = random_blocks(200, 5);
+    const std::vector<std::uint8_t> stream = raw_block_stream(blocks);
+    std::vector<std::uint8_t> iso = cooked_sectors(build_data_track({{"FAR.VB", stream, {}}}));
+    const std::string name = "FAR.VB;1";
+    const auto found = std::search(iso.begin(), iso.end(), name.begin(), name.end());
+    ASSERT_NE(found, iso.end());
+    // The record's extent, stored both ways, 33 bytes before its name.
+    const auto record = static_cast<std::size_t>(found - iso.begin()) - 33;
+    constexpr std::uint32_t far_sector = 2500000; // 4.8 GiB in
+    for (std::size_t i = 0; i < 4; ++i) {
+        iso[record + 2 + i] = static_cast<std::uint8_t>(far_sector >> (8 * i));
+        iso[record + 9 - i] = static_cast<std::uint8_t>(far_sector >> (8 * i));
+    }
+    {
+        std::fstream file{dir / "Disc.iso", std::ios::binary | std::ios::out | std::ios::trunc};
+        write_at(file, 0, iso);
+        write_at(file, std::uint64_t{far_sector} * 2048, stream);
+    }
+    std::filesystem::resize_file(dir / "Disc.iso", (std::uint64_t{far_sector} + 2) * 2048);
+
+    const program_result result = run_program(discrip_path(), {"discrip", "Disc.iso"}, dir.path());
+    EXPECT_EQ(result.exit_status, 0) << result.output;
+    EXPECT_EQ(parse_wav(read_bytes(dir / "Disc/FAR.VB.wav")).samples, decode_all(blocks).samples);
 }
 
 } // namespace
