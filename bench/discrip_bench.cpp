@@ -115,17 +115,8 @@ int main(int argc, char** argv)
             std::vector<double> own_cpu;
             std::vector<double> other_cpu;
             std::vector<double> cpu_ratios;
-            for (int pair = 0; pair < pairs; ++pair) {
-                measurement mine{};
-                measurement base{};
-                for (int turn = 0; turn < 2; ++turn) {
-                    if ((pair + turn) % 2 == 0) {
-                        mine = run_once(ours);
-                    } else {
-                        base = run_once(theirs);
-                    }
-                    remove_outputs(work);
-                }
+            for (const auto& [mine, base] :
+                 alternating_pairs(pairs, ours, theirs, [&work](bool) { remove_outputs(work); })) {
                 own.push_back(mine.seconds);
                 other.push_back(base.seconds);
                 ratios.push_back(mine.seconds / base.seconds);

@@ -76,21 +76,9 @@ int main(int argc, char** argv)
         std::vector<double> ratios;
         std::vector<double> user_ratios;
         long peak = 0;
-        for (int pair = 0; pair < pairs; ++pair) {
-            // Alternate which one goes first, so that neither always meets
-            // the page cache as the other left it. Outputs are removed
-            // between runs, so that no run pays for truncating the last.
-            measurement base{};
-            measurement mine{};
-            for (int turn = 0; turn < 2; ++turn) {
-                if ((pair + turn) % 2 == 0) {
-                    base = run_once(plain.command);
-                    std::filesystem::remove(plain.output);
-                } else {
-                    mine = run_once(program.command);
-                    std::filesystem::remove(program.output);
-                }
-            }
+        for (const auto& [base, mine] : alternating_pairs(pairs, plain.command, program.command, [&](bool was_plain) {
+                 std::filesystem::remove(was_plain ? plain.output : program.output);
+             })) {
             own.push_back(mine.seconds);
             baseline.push_back(base.seconds);
             ratios.push_back(mine.seconds / base.seconds);

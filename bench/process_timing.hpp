@@ -13,6 +13,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 struct measurement {
@@ -76,4 +77,26 @@ inline double median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     const std::size_t middle = values.size() / 2;
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// Each of two commands run `pairs` times, alternating which goes first so
+// that neither always meets the page cache as the other left it;
+// `after(first)` runs after each run, `first` saying whose it was (to remove
+// its outputs, so that no run pays for truncating the last). Returns each
+// pair's two measurements.
+template <typename after_type>
+std::vector<std::pair<measurement, measurement>> alternating_pairs(int pairs, const std::vector<std::string>& first,
+                                                                   const std::vector<std::string>& second,
+                                                                   after_type after)
+{
+    std::vector<std::pair<measurement, measurement>> measured(static_cast<std::size_t>(pairs));
+    for (int pair = 0; pair < pairs; ++pair) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool first_turn = (pair + turn) % 2 == 0;
+            auto& into = measured[static_cast<std::size_t>(pair)];
+            (first_turn ? into.first : into.second) = run_once(first_turn ? first : second);
+            after(first_turn);
+        }
+    }
+    return measured;
 }

@@ -53,17 +53,11 @@ int main(int argc, char** argv)
         std::vector<double> own;
         std::vector<double> other;
         std::vector<double> ratios;
-        for (int pair = 0; pair < pairs; ++pair) {
-            measurement mine{};
-            measurement base{};
-            for (int turn = 0; turn < 2; ++turn) {
-                if ((pair + turn) % 2 == 0) {
-                    mine = run_once(ours);
-                    std::filesystem::remove(work / "out" / "music.xa.wav");
-                } else {
-                    base = run_once(theirs);
-                }
-            }
+        for (const auto& [mine, base] : alternating_pairs(pairs, ours, theirs, [&work](bool was_ours) {
+                 if (was_ours) {
+                     std::filesystem::remove(work / "out" / "music.xa.wav");
+                 }
+             })) {
             own.push_back(mine.user_seconds);
             other.push_back(base.user_seconds);
             ratios.push_back(mine.user_seconds / base.user_seconds);
