@@ -27,14 +27,13 @@ std::string typed_folder(const std::string& path)
 std::optional<std::vector<folder_tree::found_file>> disk_folders::files_under(const std::string& input)
 {
     const std::filesystem::path root = native_path(input);
-    std::error_code error;
+    const std::optional<path_facts> facts = facts_of(root);
+    if (!facts || (!facts->folder && !facts->regular_file)) {
+        return std::nullopt;
+    }
     std::vector<found_file> found;
-    if (!std::filesystem::is_directory(root, error)) {
-        const std::uint64_t size = std::filesystem::file_size(root, error);
-        if (error) {
-            return std::nullopt;
-        }
-        found.push_back({generic(root.filename()), input, size});
+    if (!facts->folder) {
+        found.push_back({generic(root.filename()), input, facts->size});
         return found;
     }
     // The folder's own name leads, as where a folder is chosen on the page.
@@ -45,14 +44,18 @@ std::optional<std::vector<folder_tree::found_file>> disk_folders::files_under(co
     // cannot be trusted with Windows' extended-length form.
     const std::string root_text = generic(root);
     const std::size_t inside_at = root_text.size() + (root_text.ends_with('/') ? 0 : 1);
+    std::error_code error;
+    bool unknown = false; // a path in the folder that the system cannot say what it is
     for (auto walk = std::filesystem::recursive_directory_iterator{root, error};
-         !error && walk != std::filesystem::recursive_directory_iterator{}; walk.increment(error)) {
-        if (walk->is_regular_file(error)) {
+         !error && !unknown && walk != std::filesystem::recursive_directory_iterator{}; walk.increment(error)) {
+        const std::optional<path_facts> entry = facts_of(walk->path());
+        unknown = !entry;
+        if (entry && entry->regular_file) {
             const std::string inside = generic(walk->path()).substr(inside_at);
-            found.push_back({generic(top) + "/" + inside, typed + "/" + inside, walk->file_size(error)});
+            found.push_back({generic(top) + "/" + inside, typed + "/" + inside, entry->size});
         }
     }
-    if (error) {
+    if (error || unknown) {
         return std::nullopt;
     }
     return found;
@@ -66,10 +69,10 @@ std::vector<folder_tree::found_file> disk_folders::files_beside(const std::strin
     const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path{"."};
     for (auto walk = std::filesystem::directory_iterator{folder, error};
          !error && walk != std::filesystem::directory_iterator{}; walk.increment(error)) {
-        if (walk->is_regular_file(error) && walk->path().filename() != file.filename()) {
+        const std::optional<path_facts> entry = facts_of(walk->path());
+        if (entry && entry->regular_file && walk->path().filename() != file.filename()) {
             const std::string name = generic(walk->path().filename());
-            const std::uint64_t size = walk->file_size(error);
-            found.push_back({name, typed_folder(input) + name, error ? 0 : size});
+            found.push_back({name, typed_folder(input) + name, entry->size});
         }
     }
     return found;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,6 +29,16 @@
 
 // Whether the path names a directory, which the programs never open.
 [[nodiscard]] bool names_directory(const std::filesystem::path& path);
+
+// What a folder walk needs to know of a path (a native one); nothing where
+// the system cannot say. On Windows asked of the system itself, since the C
+// library's stat cannot reach past 260 characters.
+struct path_facts {
+    bool folder;
+    bool regular_file;
+    std::uint64_t size; // of a regular file
+};
+[[nodiscard]] std::optional<path_facts> facts_of(const std::filesystem::path& path);
 
 // Whether both paths lead to one file, through links of any kind.
 [[nodiscard]] bool name_same_file(const std::filesystem::path& first, const std::filesystem::path& second);

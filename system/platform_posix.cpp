@@ -27,6 +27,21 @@ bool names_directory(const std::filesystem::path& path)
     return std::filesystem::is_directory(path, error);
 }
 
+std::optional<path_facts> facts_of(const std::filesystem::path& path)
+{
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (error) {
+        return std::nullopt;
+    }
+    const bool regular = std::filesystem::is_regular_file(status);
+    const std::uint64_t size = regular ? std::filesystem::file_size(path, error) : 0;
+    if (error) {
+        return std::nullopt;
+    }
+    return path_facts{std::filesystem::is_directory(status), regular, size};
+}
+
 bool name_same_file(const std::filesystem::path& first, const std::filesystem::path& second)
 {
     std::error_code error;

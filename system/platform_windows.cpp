@@ -85,6 +85,18 @@ bool names_directory(const std::filesystem::path& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+std::optional<path_facts> facts_of(const std::filesystem::path& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) == 0) {
+        return std::nullopt;
+    }
+    const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const bool device = (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0;
+    const std::uint64_t size = (std::uint64_t{data.nFileSizeHigh} << 32U) | data.nFileSizeLow;
+    return path_facts{folder, !folder && !device, folder ? 0 : size};
+}
+
 namespace {
 
 struct handle_closer {
