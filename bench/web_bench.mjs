@@ -2,7 +2,10 @@
 // (ENGINES), driven as the browser tests drive them, everything on /dev/shm
 // (TMPDIR there puts the browsers' profiles, where the page keeps its WAV
 // files). Each case runs in alternating pairs (PAIRS), each run after a
-// pause; the medians and their ratio are printed. The cases (CASES):
+// pause; the medians of wall time and of CPU time (user and system, over
+// every process of the browser, or of the shell loop and its programs) and
+// their ratios are printed, and for the loops the machine's own speed: the
+// time a process and a MiB take. The cases (CASES):
 //   single       one raw stream of random valid blocks (MEBIBYTES, 256)
 //                against blockrip
 //   image        the same stream inside a Mode 2 disc image, against the
@@ -57,17 +60,56 @@ function batch(name, count, bytes) {
         bytes));
 }
 
-function seconds(run) {
+// CPU seconds from /proc: a process's own, and what it has of its children
+// that ended (fields 14-17 of its stat).
+const ticks = Number(spawnSync('getconf', ['CLK_TCK'], { encoding: 'utf8' }).stdout) || 100;
+function processTimes() {
+    const times = new Map();
+    for (const entry of fs.readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
+        let stat;
+        try {
+            stat = fs.readFileSync(`/proc/${entry}/stat`, 'utf8');
+        } catch {
+            continue; // it ended meanwhile
+        }
+        // After the name in parentheses: state, parent, ..., utime, stime, cutime, cstime.
+        const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ').map(Number);
+        const [parent, own, children] = [fields[1], fields[11] + fields[12], fields[13] + fields[14]];
+        times.set(Number(entry), { parent, own, children });
+    }
+    return times;
+}
+
+// The CPU seconds of this process's descendants (the browser and all its
+// processes), and those of its own children that ended (the shell loops).
+function cpuSeconds() {
+    const times = processTimes();
+    let descendants = 0;
+    for (const time of times.values()) {
+        for (let up = time.parent; up > 1 && times.has(up); up = times.get(up).parent) {
+            if (up === process.pid) {
+                descendants += time.own + time.children;
+                break;
+            }
+        }
+    }
+    return { browser: descendants / ticks, loops: times.get(process.pid).children / ticks };
+}
+
+// Wall and CPU seconds of `run`, the CPU of the processes `whose` names.
+async function measured(whose, run) {
+    const before = cpuSeconds();
     const started = process.hrtime.bigint();
-    run();
-    return Number(process.hrtime.bigint() - started) / 1e9;
+    await run();
+    const wall = Number(process.hrtime.bigint() - started) / 1e9;
+    return { wall, cpu: cpuSeconds()[whose] - before[whose] };
 }
 
 // blockrip over the files, as a shell loop does it or two at a time.
-function native(files, parallel) {
+async function native(files, parallel) {
     const script = parallel ? 'printf "%s\\0" "$@" | xargs -0 -P2 -n1 "$0" >/dev/null'
         : 'for f in "$@"; do "$0" "$f" >/dev/null; done';
-    const time = seconds(() => {
+    const time = await measured('loops', () => {
         const run = spawnSync('bash', ['-c', script, environment.BLOCKRIP, ...files], { stdio: 'ignore' });
         if (run.status !== 0) {
             throw new Error(`blockrip: status ${run.status}`);
@@ -85,20 +127,21 @@ async function page(engine, files, rows = files.length, program = 'auto') {
         document.getElementById('clear').click();
         document.getElementById('program').value = chosen;
     }, program);
-    const started = process.hrtime.bigint();
-    await engine.upload('#files', files);
-    const statuses = await engine.evaluate((count) => new Promise((resolve) => {
-        const look = () => {
-            const ended = document.querySelectorAll('.result[data-status]');
-            if (ended.length < count) {
-                setTimeout(look, 20);
-                return;
-            }
-            resolve([...new Set([...ended].map((row) => row.dataset.status))]);
-        };
-        look();
-    }), rows);
-    const time = Number(process.hrtime.bigint() - started) / 1e9;
+    let statuses = [];
+    const time = await measured('browser', async () => {
+        await engine.upload('#files', files);
+        statuses = await engine.evaluate((count) => new Promise((resolve) => {
+            const look = () => {
+                const ended = document.querySelectorAll('.result[data-status]');
+                if (ended.length < count) {
+                    setTimeout(look, 20);
+                    return;
+                }
+                resolve([...new Set([...ended].map((row) => row.dataset.status))]);
+            };
+            look();
+        }), rows);
+    });
     if (statuses.join() !== '0') {
         throw new Error(`the page ended rows with ${statuses.join(', ')}`);
     }
@@ -141,7 +184,7 @@ function cases() {
     const batches = { '8x64': [8, 64 << 20], '16x1': [16, 1 << 20], '3000x160b': [3000, 160] };
     return {
         single: { what: `${mebibytes} MiB of blocks`, ours: (engine) => page(engine, [stream()]),
-            theirs: () => native([stream()]) },
+            theirs: () => native([stream()]), loop: { count: 1, mebibytes } },
         image: {
             what: `${mebibytes} MiB of blocks in a Mode 2 image, against them loose on the page`,
             ours: (engine) => page(engine, [image()], 1),
@@ -163,6 +206,7 @@ function cases() {
                 [name, {
                     what: `${count} files of ${bytes} bytes, against a loop`,
                     ours: (engine) => page(engine, files()), theirs: () => native(files()),
+                    loop: { count, mebibytes: (count * bytes) / (1 << 20) },
                 }],
                 [`${name}-P2`, { what: `${count} files of ${bytes} bytes, against xargs -P2`,
                     ours: (engine) => page(engine, files()), theirs: () => native(files(), true) }],
@@ -177,7 +221,8 @@ const engines = (env.ENGINES ?? 'chromium,firefox,webkit').split(',');
 const chosen = (env.CASES ?? 'single').split(',');
 const all = cases();
 console.log(`${pairs} alternating pairs each, on /dev/shm`);
-console.log('engine     case         ours s  theirs s   ratio');
+console.log('engine     case         ours s theirs s   ratio  ours cpu theirs cpu  ratio');
+const cell = (value, width) => value.toFixed(2).padStart(width);
 try {
     for (const name of engines) {
         const engine = await launch(name);
@@ -187,10 +232,8 @@ try {
             look();
         }));
         for (const caseName of chosen) {
-            const { ours, theirs } = all[caseName];
-            const own = [];
-            const other = [];
-            const ratios = [];
+            const { ours, theirs, loop } = all[caseName];
+            const figures = { wall: [], otherWall: [], ratio: [], cpu: [], otherCpu: [], cpuRatio: [] };
             for (let pair = 0; pair < pairs; ++pair) {
                 const turns = pair % 2 === 0 ? [theirs, ours] : [ours, theirs];
                 const times = new Map();
@@ -198,13 +241,22 @@ try {
                     await settle();
                     times.set(turn, await turn(engine));
                 }
-                own.push(times.get(ours));
-                other.push(times.get(theirs));
-                ratios.push(times.get(ours) / times.get(theirs));
+                const [mine, base] = [times.get(ours), times.get(theirs)];
+                figures.wall.push(mine.wall);
+                figures.otherWall.push(base.wall);
+                figures.ratio.push(mine.wall / base.wall);
+                figures.cpu.push(mine.cpu);
+                figures.otherCpu.push(base.cpu);
+                figures.cpuRatio.push(mine.cpu / base.cpu);
             }
-            const [pageTime, loopTime] = [own, other].map((times, i) => median(times).toFixed(2).padStart(7 + 2 * i));
-            console.log(`${name.padEnd(10)} ${caseName.padEnd(11)} ${pageTime} ${loopTime}` +
-                ` ${median(ratios).toFixed(2).padStart(7)}`);
+            const m = Object.fromEntries(Object.entries(figures).map(([key, values]) => [key, median(values)]));
+            console.log(`${name.padEnd(10)} ${caseName.padEnd(11)}${cell(m.wall, 8)}${cell(m.otherWall, 9)}` +
+                `${cell(m.ratio, 8)}${cell(m.cpu, 10)}${cell(m.otherCpu, 11)}${cell(m.cpuRatio, 7)}`);
+            if (loop) {
+                const each = (count) => (m.otherWall / count * 1000).toFixed(2);
+                console.log(`${' '.repeat(23)}the loop: ${each(loop.count)} ms a process,` +
+                    ` ${each(loop.mebibytes)} ms a MiB`);
+            }
         }
         await engine.close();
     }
