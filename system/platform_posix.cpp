@@ -31,12 +31,14 @@ std::optional<path_facts> facts_of(const std::filesystem::path& path)
 {
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(path, error);
-    if (error) {
+    // A link to nothing is neither file nor folder, as a file chooser sees it.
+    if (error && status.type() != std::filesystem::file_type::not_found) {
         return std::nullopt;
     }
     const bool regular = std::filesystem::is_regular_file(status);
-    const std::uint64_t size = regular ? std::filesystem::file_size(path, error) : 0;
-    if (error) {
+    std::error_code size_error;
+    const std::uint64_t size = regular ? std::filesystem::file_size(path, size_error) : 0;
+    if (size_error) {
         return std::nullopt;
     }
     return path_facts{std::filesystem::is_directory(status), regular, size};

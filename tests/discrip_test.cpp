@@ -39,6 +39,10 @@ TEST(discrip, each_command_line_writes_what_the_page_gives_and_says_what_it_skip
         ASSERT_TRUE(write_file(work / ("GAME/SOUND/" + sample.name), sample.bytes));
     }
     ASSERT_TRUE(write_file(work / "GAME/SYSTEM.CNF", disc[0].bytes));
+#ifndef _WIN32
+    // A link to nothing in the folder is passed over, as the page never sees it.
+    ASSERT_TRUE(make_symlink(work / "GAME/NOWHERE", work / "GAME/SOUND/GONE.VAG"));
+#endif
     // A bank in a folder of a name beyond ASCII, its paths past 260 characters.
     std::string deep = "Música ♪/";
     for (const char level : {'a', 'b', 'c'}) {
