@@ -618,9 +618,9 @@ std::optional<run_options> read_options(std::span<const std::string> arguments, 
         return std::nullopt;
     }
     if (start.beside_inputs && !folder_given) {
-        const std::string& first = options.inputs.front();
-        const std::size_t slash = first.find_last_of("/\\");
-        options.folder = slash == std::string::npos ? "." : first.substr(0, slash);
+        // The folder as typed, without its last slash but for a root's.
+        const std::string folder = disk_folder_of(options.inputs.front());
+        options.folder = folder.empty() ? "." : folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
     }
     return options;
 }
